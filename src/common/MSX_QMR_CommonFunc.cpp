@@ -1,0 +1,31 @@
+// The half of the common-functions module that reaches the platform.
+#include "common/MSX_QMR_CommonFunc.h"
+
+#include "platform/Platform.h"
+
+namespace msx {
+namespace {
+
+constexpr int32_t kCyrillicOemCodePage = 866;
+
+// The library's file log. Logging is off: it returns without opening,
+// creating or writing anything.
+void FileLog(std::string_view /*message*/, const char* /*path*/) {}
+
+}  // namespace
+
+void AppendLine(std::string_view line, const std::string& path) {
+  std::string text;
+  text.reserve(line.size() + 2);
+  text.append(line).append("\r\n");
+  platform::AnsiToOem(text.data(), text.size());
+  (void)platform::AppendToFile(path, text);  // by design nothing is reported
+}
+
+void DiagnosticLog(std::string_view message) { FileLog(message, "C:\\MSX.log"); }
+
+void LoadCommonFunc() { SetCodePageFlag(platform::OemCodePage() == kCyrillicOemCodePage); }
+
+void UnloadCommonFunc() {}
+
+}  // namespace msx

@@ -1,0 +1,37 @@
+#include "host/MSX_QMR.h"
+
+#include <cstdint>
+#include <iterator>
+
+#include "common/MSX_QMR_CommonFunc.h"
+#include "host/Registry.h"
+#include "indicators/MSX_QMR_NRTR.h"
+
+namespace msx {
+namespace {
+
+// The common-functions module sets the code-page flag before any function
+// registers; the function modules follow in the order the host numbers them.
+constexpr ModuleSteps kModules[] = {
+    {"MSX_QMR_CommonFunc", LoadCommonFunc, UnloadCommonFunc},
+    {"MSX_QMR_NRTR", LoadNrtr, nullptr},
+};
+
+}  // namespace
+
+std::span<const ModuleSteps> Modules() { return kModules; }
+
+void LibraryLoad() {
+  ClearRegistry();
+  for (const ModuleSteps& m : kModules) m.load();
+  // Number text is formatted and parsed with "." as the decimal point by
+  // construction (std::to_chars and std::from_chars), whatever the locale:
+  // there is no separator to set here.
+}
+
+void LibraryUnload(bool /*processTerminating*/) {
+  for (auto it = std::rbegin(kModules); it != std::rend(kModules); ++it)
+    if (it->unload != nullptr) it->unload();
+}
+
+}  // namespace msx

@@ -1,0 +1,17 @@
+// Field extraction from delimited text.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace msx {
+
+// The n-th field of text (counted from 1), fields separated by delimiter. The
+// text is read as if one more delimiter closed it, so the last field counts
+// too; empty fields count. A field number below 1 or beyond the last field
+// gives the empty text, which callers use to detect a missing entry.
+// Example: field 3 of "a,b,,c" is empty, field 4 is "c".
+std::string Token(std::string_view text, int32_t n, char delimiter);
+
+}  // namespace msx

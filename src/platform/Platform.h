@@ -1,0 +1,79 @@
+// The one seam between the library and the operating system. One port per
+// platform (PlatformWin32.cpp, PlatformPosix.cpp), picked by the build; no
+// other file includes a system header.
+//
+// Calls that can fail return a Status; none throws. The caller decides which
+// statuses become faults.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace msx::platform {
+
+enum class StatusCode {
+  kOk,
+  kNotFound,      // the file or folder is not there
+  kExists,        // the target is already there
+  kAccessDenied,  // refused: permissions, or held open by another process
+  kIoError,       // anything else
+};
+
+struct Status {
+  StatusCode code = StatusCode::kOk;
+  int64_t systemError = 0;  // errno or GetLastError(), 0 when ok
+  bool ok() const { return code == StatusCode::kOk; }
+};
+
+// ---- Code pages -----------------------------------------------------------
+
+// The number of the system's OEM code page: Windows asks GetOEMCP. POSIX
+// assigns it from the locale named by LC_ALL, LC_CTYPE or LANG (the first
+// that is set) as Windows would for that language: Russian 866; C, POSIX and
+// English 437; Western European languages 850.
+int32_t OemCodePage();
+
+// Converts text in place from the system's ANSI code page to its OEM code page;
+// the length does not change. Windows: CharToOemBuffA. POSIX: the identity for
+// UTF-8 text; otherwise each byte through iconv from the locale's charset to
+// the OEM code page, unmappable bytes becoming "?".
+void AnsiToOem(char* text, std::size_t length);
+
+// ---- Files ----------------------------------------------------------------
+
+// Appends bytes at the end of the file in one write, creating the file when
+// it is missing. The file is opened without sharing restrictions, so other
+// processes may read and write it meanwhile. Fails when the file cannot be
+// opened (held without write sharing elsewhere, a missing folder) or written.
+Status AppendToFile(const std::string& path, std::string_view bytes);
+
+// ---- Processes and modules ------------------------------------------------
+
+// The full path of this library's own file; empty when it cannot be read.
+std::string LibraryPath();
+
+// The full path of the process's main executable (the program that started
+// the process, not this library); empty when it cannot be read.
+std::string HostProgramPath();
+
+// Sleeps the calling thread.
+void SleepMilliseconds(int32_t milliseconds);
+
+// ---- Loading a library (the formula tester, the end-to-end tests) ---------
+
+// Loads a dynamic library by path. On failure returns nullptr and describes
+// why in *error.
+void* OpenLibrary(const std::string& path, std::string* error);
+
+// The address of an exported symbol, or nullptr.
+void* FindSymbol(void* library, const char* name);
+
+void CloseLibrary(void* library);
+
+// The file name of the library as the build names it on this platform:
+// "msx_qmr.dll" or "msx_qmr.so".
+const char* LibraryFileName();
+
+}  // namespace msx::platform

@@ -1,0 +1,136 @@
+// The shared helpers: date-time conversion, the weighted average, appending
+// a line, the code-page flag.
+#include "common/MSX_QMR_CommonFunc.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common/Fault.h"
+#include "host/MSXStruct.h"
+
+namespace msx {
+namespace {
+
+std::string FaultOf(auto&& body) {
+  try {
+    body();
+  } catch (const Fault& f) {
+    return f.what();
+  }
+  return "no fault";
+}
+
+constexpr double kDec23of2006 = 39074;  // days since 30 December 1899
+
+TEST(HostDateTime, DateAndTimeOfDay) {
+  EXPECT_EQ(HostDateTime(20061223, 0), kDec23of2006);
+  EXPECT_EQ(HostDateTime(18991230, 0), 0);
+  EXPECT_EQ(HostDateTime(18991229, 0), -1);
+  EXPECT_EQ(HostDateTime(10101, 0), -693593);      // 1 January of year 1
+  EXPECT_EQ(HostDateTime(99991231, 0), 2958465);  // the last encodable day
+  EXPECT_EQ(HostDateTime(20061223, 1530000), kDec23of2006 + 15.5 / 24);
+  EXPECT_EQ(HostDateTime(20000229, 1200000), 36585.5);  // a leap day
+}
+
+TEST(HostDateTime, TheLastDigitIsMilliseconds) {
+  const double whole = HostDateTime(20061223, 1530000);
+  const double plus5ms = HostDateTime(20061223, 1530005);
+  EXPECT_NEAR((plus5ms - whole) * 86400000.0, 5.0, 1e-3);
+  EXPECT_EQ(plus5ms, static_cast<double>(39074.0L + static_cast<double>(55800005.0L / 86400000.0L)));
+  // Two stamps a tenth of a second apart in the digits are 1 ms apart.
+  EXPECT_NEAR((HostDateTime(20061223, 1530001) - whole) * 86400000.0, 1.0, 1e-3);
+}
+
+TEST(HostDateTime, InvalidDatesAndTimesFaultWithTheRuntimesMessages) {
+  EXPECT_EQ(FaultOf([] { HostDateTime(20060230, 0); }), kInvalidDateEncode);
+  EXPECT_EQ(FaultOf([] { HostDateTime(19000229, 0); }), kInvalidDateEncode);  // not a leap year
+  EXPECT_EQ(FaultOf([] { HostDateTime(20061300, 0); }), kInvalidDateEncode);
+  EXPECT_EQ(FaultOf([] { HostDateTime(1231, 0); }), kInvalidDateEncode);  // year 0
+  EXPECT_EQ(FaultOf([] { HostDateTime(20061223, 2400000); }), kInvalidTimeEncode);
+  EXPECT_EQ(FaultOf([] { HostDateTime(20061223, 1260000); }), kInvalidTimeEncode);
+  EXPECT_EQ(FaultOf([] { HostDateTime(20061223, 1235990); }), kInvalidTimeEncode);
+  // A bad date is reported before a bad time.
+  EXPECT_EQ(FaultOf([] { HostDateTime(20060230, 2400000); }), kInvalidDateEncode);
+}
+
+TEST(HostDateTime, PartsOutsideSixteenBitsAreRangeFaults) {
+  EXPECT_EQ(FaultOf([] { HostDateTime(-20061223, 0); }), kRangeCheckError);
+  EXPECT_EQ(FaultOf([] { HostDateTime(20061223, -1); }), kRangeCheckError);
+  EXPECT_EQ(FaultOf([] { HostDateTime(2147483647, 0); }), kRangeCheckError);  // year 214748
+}
+
+struct WeightedAverageTest : ::testing::Test {
+  std::vector<float> x = std::vector<float>(kMaxBars, 0.0f);
+  void SetUp() override {
+    for (int i = 0; i < 10; ++i) x[static_cast<size_t>(i)] = static_cast<float>(i * i + 1);
+  }
+};
+
+TEST_F(WeightedAverageTest, NewestValueWeighsMost) {
+  // X[3..5] = 10, 17, 26
+  EXPECT_DOUBLE_EQ(WeightedAverage(x.data(), 5, 3), (10.0 + 2 * 17.0 + 3 * 26.0) / 6);
+  EXPECT_EQ(WeightedAverage(x.data(), 7, 1), 50.0);
+}
+
+TEST_F(WeightedAverageTest, TheOldestIndexUsedIsOneOrMore) {
+  // n = i: X[1] to X[i]; X[0] is never read.
+  EXPECT_DOUBLE_EQ(WeightedAverage(x.data(), 5, 5),
+                   (1 * 2.0 + 2 * 5.0 + 3 * 10.0 + 4 * 17.0 + 5 * 26.0) / 15);
+  EXPECT_EQ(WeightedAverage(x.data(), 4, 5), 0);
+  EXPECT_EQ(WeightedAverage(x.data(), 5, 0), 0);
+  EXPECT_EQ(WeightedAverage(x.data(), 5, -3), 0);
+}
+
+TEST_F(WeightedAverageTest, IndexesBeyondTheArrayFault) {
+  EXPECT_EQ(FaultOf([&] { WeightedAverage(x.data(), 65500, 3); }), kRangeCheckError);
+  EXPECT_NO_THROW(WeightedAverage(x.data(), 65499, 65499));
+}
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TEST(AppendLine, CreatesTheFileAndAppendsCrLfLines) {
+  const std::string path = ::testing::TempDir() + "append_line_test.txt";
+  std::remove(path.c_str());
+  AppendLine("first", path);
+  AppendLine("", path);
+  AppendLine("third,3.5", path);
+  EXPECT_EQ(ReadBytes(path), "first\r\n\r\nthird,3.5\r\n");
+  std::remove(path.c_str());
+}
+
+TEST(AppendLine, AMissingFolderWritesNothingAndReportsNothing) {
+  const std::string path = ::testing::TempDir() + "no/such/folder/file.txt";
+  AppendLine("lost", path);
+  EXPECT_EQ(ReadBytes(path), "");
+}
+
+TEST(AppendLine, ConvertsToTheOemCodePage) {
+  // Under a Windows-1251 Russian locale the ANSI text goes to code page 866:
+  // CYRILLIC CAPITAL A is 0xC0 in 1251 and 0x80 in 866.
+  const char* saved = std::getenv("LC_ALL");
+  const std::string restore = saved != nullptr ? saved : "";
+  setenv("LC_ALL", "ru_RU.CP1251", 1);
+  const std::string path = ::testing::TempDir() + "append_line_oem.txt";
+  std::remove(path.c_str());
+  AppendLine("\xC0\xE0 x", path);
+  EXPECT_EQ(ReadBytes(path), "\x80\xA0 x\r\n");
+  std::remove(path.c_str());
+  if (saved != nullptr)
+    setenv("LC_ALL", restore.c_str(), 1);
+  else
+    unsetenv("LC_ALL");
+}
+
+}  // namespace
+}  // namespace msx

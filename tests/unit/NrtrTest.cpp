@@ -1,0 +1,171 @@
+// NRTR: worked cases, the valid range and the fault paths, through the
+// computation and through the exported function.
+#include "indicators/MSX_QMR_NRTR.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include "host/Export.h"
+
+MSX_EXPORT int32_t MSX_CALL NRTR(const msx::HostDataRecord*, const msx::HostSeriesArgs*,
+                                 const msx::HostNumericArgs*, const msx::HostStringArgs*,
+                                 const msx::HostCustomArgs*, msx::ResultRec*);
+
+namespace msx {
+namespace {
+
+constexpr float kPoison = -12345.0f;
+
+// One chart with Close, a constant Koefficient and High/Low ranges, calling
+// NRTR as the host does.
+struct NrtrChart {
+  std::vector<float> close = std::vector<float>(kMaxBars, 0.0f);
+  std::vector<float> koef = std::vector<float>(kMaxBars, 0.0f);
+  std::vector<float> out = std::vector<float>(kMaxBars, kPoison);
+  HostSeries p{close.data(), 0, -1};
+  HostSeries k{koef.data(), 0, -1};
+  HostSeries result{out.data(), -77, -77};
+  HostDataRecord data{};
+  HostSeriesArgs series{};
+  HostNumericArgs numeric{};
+  HostStringArgs strings{};
+  HostCustomArgs custom{};
+  ResultRec rec{&result, {}};
+
+  NrtrChart(std::vector<float> prices, float percent) {
+    std::copy(prices.begin(), prices.end(), close.begin());
+    std::fill(koef.begin(), koef.end(), percent);
+    const int32_t last = static_cast<int32_t>(prices.size()) - 1;
+    p = {close.data(), 0, last};
+    k = {koef.data(), 0, last};
+    data.high = {close.data(), 0, last};
+    data.low = {close.data(), 0, last};
+    series.items[0] = &p;
+    series.items[1] = &k;
+    series.count = 2;
+    std::strcpy(rec.szExtendedError, "poison");
+  }
+  int32_t Call() { return NRTR(&data, &series, &numeric, &strings, &custom, &rec); }
+  float R(int i) const { return out[static_cast<size_t>(i)]; }
+};
+
+TEST(Nrtr, ConstantPriceStaysUndecidedAboveThePrice) {
+  NrtrChart c(std::vector<float>(10, 100.0f), 2.0f);
+  ASSERT_EQ(c.Call(), 0);
+  EXPECT_EQ(c.result.first, 1);
+  EXPECT_EQ(c.result.last, 9);
+  EXPECT_EQ(c.R(0), kPoison);  // bar 0 is before the result range
+  for (int i = 1; i <= 9; ++i) EXPECT_EQ(c.R(i), 102.0f) << i;
+}
+
+TEST(Nrtr, PhasesTurnWhereThePriceCrossesTheLine) {
+  //            bar 0   1      2       3     4      5
+  NrtrChart c({50, 80, 100, 89, 95, 98}, 10.0f);
+  ASSERT_EQ(c.Call(), 0);
+  EXPECT_EQ(c.R(1), 88.0f);   // undecided: 80 x 1.1
+  EXPECT_EQ(c.R(2), 90.0f);   // 100 > 88 turns up: 100 x 0.9
+  EXPECT_EQ(c.R(3), 97.9f);   // 89 <= 90 turns down on the same bar: 89 x 1.1
+  EXPECT_EQ(c.R(4), 97.9f);   // 95 stays below the line
+  EXPECT_EQ(c.R(5), 88.2f);   // 98 > 97.9 turns up: 98 x 0.9
+  EXPECT_EQ(c.result.first, 1);
+  EXPECT_EQ(c.result.last, 5);
+}
+
+TEST(Nrtr, ASteadyRiseTurnsUpAndTrailsTheLatestPrice) {
+  std::vector<float> prices;
+  for (int i = 0; i < 12; ++i) prices.push_back(static_cast<float>(100 + 10 * i));
+  NrtrChart c(prices, 5.0f);
+  ASSERT_EQ(c.Call(), 0);
+  EXPECT_EQ(c.R(1), 115.5f);  // undecided on the first bar: 110 x 1.05
+  for (int i = 2; i < 12; ++i)
+    EXPECT_EQ(c.R(i), static_cast<float>(prices[static_cast<size_t>(i)] * 0.95)) << i;
+}
+
+TEST(Nrtr, ADownPhaseTrailsTheLowestPrice) {
+  NrtrChart c({100, 100, 80, 70, 75, 72}, 10.0f);
+  ASSERT_EQ(c.Call(), 0);
+  EXPECT_EQ(c.R(2), 88.0f);  // 80 <= 90: down at once, 80 x 1.1
+  EXPECT_EQ(c.R(3), 77.0f);
+  EXPECT_EQ(c.R(4), 77.0f);  // 75 is no new low
+  EXPECT_EQ(c.R(5), 77.0f);
+}
+
+TEST(Nrtr, ASingleBarRangeGivesAnEmptyResult) {
+  NrtrChart c({100, 42}, 2.0f);
+  c.p.last = c.k.last = c.data.high.last = c.data.low.last = 0;
+  ASSERT_EQ(c.Call(), 0);
+  EXPECT_EQ(c.R(1), 0.0f);
+  EXPECT_EQ(c.R(2), kPoison);
+  EXPECT_EQ(c.result.first, 1);
+  EXPECT_EQ(c.result.last, 0);
+}
+
+TEST(Nrtr, TheResultCoversTheCommonRangeOfAllFourSeries) {
+  NrtrChart c(std::vector<float>(20, 50.0f), 2.0f);
+  c.data.high = {c.close.data(), 4, 15};
+  c.data.low = {c.close.data(), 2, 17};
+  c.k.last = 16;
+  ASSERT_EQ(c.Call(), 0);
+  EXPECT_EQ(c.result.first, 5);
+  EXPECT_EQ(c.result.last, 15);
+  EXPECT_EQ(c.R(4), kPoison);
+  EXPECT_EQ(c.R(16), kPoison);
+}
+
+TEST(Nrtr, ALastIndexBeyondTheArrayFailsAfterWritingUpTo65499) {
+  NrtrChart c({}, 2.0f);
+  std::fill(c.close.begin(), c.close.end(), 10.0f);
+  c.p = c.k = c.data.high = c.data.low = HostSeries{c.close.data(), 65490, 65500};
+  c.k.values = c.koef.data();
+  ASSERT_EQ(c.Call(), -1);
+  EXPECT_STREQ(c.rec.szExtendedError, "ResultRec.szExtendedError");
+  EXPECT_EQ(c.R(65499), 10.2f);
+  EXPECT_EQ(c.result.first, -77);  // the range is not set
+  EXPECT_EQ(c.result.last, -77);
+}
+
+TEST(Nrtr, NegativeOrTooLargeIndexesFailWithTheFixedText) {
+  auto expectFault = [](NrtrChart& c) {
+    EXPECT_EQ(c.Call(), -1);
+    EXPECT_STREQ(c.rec.szExtendedError, "ResultRec.szExtendedError");
+    EXPECT_EQ(c.result.first, -77);
+  };
+  NrtrChart allNegative(std::vector<float>(8, 1.0f), 2.0f);
+  allNegative.p.first = allNegative.k.first = -1;
+  allNegative.data.high.first = allNegative.data.low.first = -3;
+  expectFault(allNegative);
+  NrtrChart noLast(std::vector<float>(8, 1.0f), 2.0f);
+  noLast.data.low.last = -1;
+  expectFault(noLast);
+  NrtrChart startBeyond(std::vector<float>(8, 1.0f), 2.0f);
+  startBeyond.data.high.first = 65499;  // the first result bar would be 65500
+  expectFault(startBeyond);
+}
+
+TEST(Nrtr, NaNInputIsAFault) {
+  NrtrChart c({10, 11, 12, 13}, 2.0f);
+  c.close[2] = std::numeric_limits<float>::quiet_NaN();
+  EXPECT_EQ(c.Call(), -1);
+  EXPECT_EQ(c.R(1), 11.22f);  // written before the fault, stays
+  EXPECT_EQ(c.result.last, -77);
+}
+
+TEST(Nrtr, WrongArgumentCountsLeaveTheResultRecordUntouched) {
+  NrtrChart c({10, 11, 12}, 2.0f);
+  c.series.count = 3;
+  c.series.items[2] = &c.p;
+  EXPECT_EQ(c.Call(), -1);
+  c.series.count = 2;
+  c.numeric.count = 1;
+  EXPECT_EQ(c.Call(), -1);
+  EXPECT_STREQ(c.rec.szExtendedError, "poison");
+  EXPECT_EQ(c.result.first, -77);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(c.R(i), kPoison);
+}
+
+}  // namespace
+}  // namespace msx

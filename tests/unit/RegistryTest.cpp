@@ -1,0 +1,166 @@
+// The registry, the describe routines and the load order.
+#include "host/Registry.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "common/MSX_QMR_CommonFunc.h"
+#include "host/Export.h"
+#include "host/HelpText.h"
+#include "host/MSX_QMR.h"
+
+MSX_EXPORT int32_t MSX_CALL MSXInfo(msx::LibraryDescription*);
+MSX_EXPORT int32_t MSX_CALL MSXNthFunction(int32_t, msx::FunctionDescription*);
+MSX_EXPORT int32_t MSX_CALL MSXNthArg(int32_t, int32_t, msx::ArgumentDescription*);
+MSX_EXPORT int32_t MSX_CALL MSXNthCustomString(int32_t, int32_t, int32_t,
+                                               msx::CustomStringDescription*);
+
+namespace msx {
+namespace {
+
+// Loads the library under a locale, restoring the environment afterwards.
+void LoadUnder(const char* locale) {
+  const char* saved = std::getenv("LC_ALL");
+  const std::string restore = saved != nullptr ? saved : "";
+  setenv("LC_ALL", locale, 1);
+  LibraryLoad();
+  if (saved != nullptr)
+    setenv("LC_ALL", restore.c_str(), 1);
+  else
+    unsetenv("LC_ALL");
+}
+
+TEST(CodePageFlag, FollowsTheOemCodePage) {
+  LoadUnder("ru_RU.UTF-8");
+  EXPECT_TRUE(CodePageFlag());
+  LoadUnder("ru_RU.CP1251");
+  EXPECT_TRUE(CodePageFlag());
+  for (const char* clear : {"C", "POSIX", "en_US.UTF-8", "de_DE.ISO-8859-1", "fr_FR"}) {
+    LoadUnder(clear);
+    EXPECT_FALSE(CodePageFlag()) << clear;
+  }
+}
+
+TEST(Registry, NrtrIsFunctionZero) {
+  LoadUnder("C");
+  FunctionDescription f{};
+  ASSERT_EQ(MSXNthFunction(0, &f), 0);
+  EXPECT_STREQ(f.name, "NRTR");
+  EXPECT_STREQ(f.description, "\"New Russian\" Trailing Reverse Function based on percentage channel");
+  EXPECT_EQ(f.argumentCount, 2);
+  ArgumentDescription a{};
+  ASSERT_EQ(MSXNthArg(0, 1, &a), 0);
+  EXPECT_EQ(a.type, kSeriesArg);
+  EXPECT_STREQ(a.name, "Koefficient[]");
+  EXPECT_EQ(a.customStringCount, 0);
+}
+
+TEST(Registry, IndexesOutsideTheRegistryAreRefused) {
+  LoadUnder("C");
+  LibraryDescription info{};
+  ASSERT_EQ(MSXInfo(&info), 0);
+  const int32_t count = info.functionCount;
+  FunctionDescription f{};
+  ArgumentDescription a{};
+  CustomStringDescription c{};
+  for (int32_t bad : {count, -1, 1024, 1025}) {
+    EXPECT_EQ(MSXNthFunction(bad, &f), -1) << bad;
+    EXPECT_EQ(MSXNthArg(bad, 0, &a), -1) << bad;
+    EXPECT_EQ(MSXNthCustomString(bad, 0, 0, &c), -1) << bad;
+  }
+  EXPECT_EQ(MSXNthArg(0, 2, &a), -1);
+  EXPECT_EQ(MSXNthArg(0, -1, &a), -1);
+  EXPECT_EQ(MSXNthCustomString(0, 0, 0, &c), -1);  // no custom strings
+}
+
+TEST(Registry, MSXInfoReportsCountVersionAndAShortText) {
+  LoadUnder("C");
+  LibraryDescription info{};
+  ASSERT_EQ(MSXInfo(&info), 0);
+  EXPECT_EQ(info.functionCount, gFunctionRegistry.count);
+  EXPECT_EQ(info.version, 1);
+  EXPECT_EQ(std::string(info.text).rfind("ver. 1.8.0.11 ", 0), 0u);
+  EXPECT_LE(std::string(info.text).size(), 99u);
+}
+
+// A table with choices, for the custom-string routine.
+constexpr ArgumentRow kChoiceArgs[] = {
+    {kSeriesArg, "Close[]", 0, ""},
+    {kCustomArg, "[Up|U|Dn|D|Auto|A|Long|L|Short|S|Both|B]", 12,
+     "Up,0;U,0;Dn,1;D,1;Auto,2;A,2;Long,3;L,3;Short,4;S,4;Both,5;B,5;"},
+    {kCustomArg, "[Broken]", 2, "NoId;Text,x1;"},
+};
+constexpr const char* kChoiceHelp[] = {"CHOICE - a test function", "          credit"};
+constinit const FunctionTable kChoiceTable{
+    "CHOICE", "Choice test", kChoiceArgs, kChoiceHelp, true, false};
+
+TEST(DescribeCustomString, ReadsTheChoicesByPosition) {
+  CustomStringDescription c{};
+  ASSERT_EQ(DescribeCustomString(kChoiceTable, 1, 0, &c), 0);
+  EXPECT_STREQ(c.text, "Up");
+  EXPECT_EQ(c.id, 0);
+  ASSERT_EQ(DescribeCustomString(kChoiceTable, 1, 11, &c), 0);
+  EXPECT_STREQ(c.text, "B");
+  EXPECT_EQ(c.id, 5);
+  ASSERT_EQ(DescribeCustomString(kChoiceTable, 1, 4, &c), 0);
+  EXPECT_STREQ(c.text, "Auto");
+  EXPECT_EQ(c.id, 2);
+}
+
+TEST(DescribeCustomString, MissingOrMalformedEntriesAreRefusedUnwritten) {
+  CustomStringDescription c{};
+  c.id = 99;
+  EXPECT_EQ(DescribeCustomString(kChoiceTable, 1, 12, &c), -1);
+  EXPECT_EQ(DescribeCustomString(kChoiceTable, 1, -1, &c), -1);
+  EXPECT_EQ(DescribeCustomString(kChoiceTable, 1, 2147483647, &c), -1);
+  EXPECT_EQ(DescribeCustomString(kChoiceTable, 0, 0, &c), -1);
+  EXPECT_EQ(DescribeCustomString(kChoiceTable, 2, 0, &c), -1);  // no ID
+  EXPECT_EQ(DescribeCustomString(kChoiceTable, 2, 1, &c), -1);  // ID not a number
+  EXPECT_EQ(DescribeCustomString(kChoiceTable, 3, 0, &c), -1);
+  EXPECT_EQ(c.id, 99);
+}
+
+TEST(Registration, CodePageFunctionsNeedTheFlag) {
+  constinit static const FunctionTable kCyrillicOnly{
+      "CYR", "Cyrillic only", kChoiceArgs, kChoiceHelp, false, true};
+  LoadUnder("C");
+  const int32_t before = gFunctionRegistry.count;
+  const std::string helpBefore(gHelpText.View());
+  RegisterFunction<kCyrillicOnly>();
+  EXPECT_EQ(gFunctionRegistry.count, before);
+  EXPECT_EQ(gHelpText.View(), helpBefore);
+  SetCodePageFlag(true);
+  RegisterFunction<kCyrillicOnly>();
+  SetCodePageFlag(false);
+  EXPECT_EQ(gFunctionRegistry.count, before + 1);
+  EXPECT_EQ(std::string(gHelpText.View()),
+            helpBefore + "CHOICE - a test function\r\n          credit\r\n");
+  LoadUnder("C");
+}
+
+TEST(Registration, AFullRegistrySkipsTheRowButKeepsTheHelpLines) {
+  LoadUnder("C");
+  while (gFunctionRegistry.count < kRegistryRows) RegisterFunction<kChoiceTable>();
+  gHelpText.Clear();
+  RegisterFunction<kChoiceTable>();
+  EXPECT_EQ(gFunctionRegistry.count, kRegistryRows);
+  EXPECT_EQ(std::string(gHelpText.View()), "CHOICE - a test function\r\n          credit\r\n\r\n");
+  LoadUnder("C");
+  EXPECT_EQ(gFunctionRegistry.count, static_cast<int32_t>(Modules().size()) - 1);
+}
+
+TEST(HelpText, EveryGroupEndsWithCrLfAndAnEmptyLine) {
+  LoadUnder("C");
+  const std::string help(gHelpText.View());
+  EXPECT_EQ(help.rfind(
+                "NRTR -    \"New Russian\" Trailing Reverse Function based on percentage channel\r\n"
+                "          ",
+                0),
+            0u);
+  EXPECT_EQ(help.substr(help.size() - 4), "\r\n\r\n");
+}
+
+}  // namespace
+}  // namespace msx
