@@ -18,7 +18,7 @@ void AppendLine(std::string_view line, const std::string& path) {
   std::string text;
   text.reserve(line.size() + 2);
   text.append(line).append("\r\n");
-  platform::AnsiToOem(text.data(), text.size());
+  platform::ConvertAnsiToOem(text.data(), text.size());
   (void)platform::AppendToFile(path, text);  // by design nothing is reported
 }
 

@@ -39,7 +39,7 @@ int32_t OemCodePage();
 // the length does not change. Windows: CharToOemBuffA. POSIX: the identity for
 // UTF-8 text; otherwise each byte through iconv from the locale's charset to
 // the OEM code page, unmappable bytes becoming "?".
-void AnsiToOem(char* text, std::size_t length);
+void ConvertAnsiToOem(char* text, std::size_t length);
 
 // ---- Files ----------------------------------------------------------------
 
@@ -57,6 +57,12 @@ std::string LibraryPath();
 // The full path of the process's main executable (the program that started
 // the process, not this library); empty when it cannot be read.
 std::string HostProgramPath();
+
+// Writes the bytes to standard output or standard error exactly as given:
+// "\n" stays "\n" on every platform (Windows opens standard output in text
+// mode; the port switches it to binary), so outputs compare byte for byte.
+void WriteStandardOutput(std::string_view bytes);
+void WriteStandardError(std::string_view bytes);
 
 // Sleeps the calling thread.
 void SleepMilliseconds(int32_t milliseconds);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -100,7 +101,7 @@ int32_t OemCodePage() {
   return 437;  // C, POSIX, English and everything unlisted
 }
 
-void AnsiToOem(char* text, std::size_t length) {
+void ConvertAnsiToOem(char* text, std::size_t length) {
   std::string language, charset;
   SplitLocale(LocaleName(), &language, &charset);
   if (charset.empty() || IsUtf8(charset)) return;  // 7-bit or UTF-8 text stays as it is
@@ -153,6 +154,16 @@ std::string HostProgramPath() {
   const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
   if (n < 1) return {};
   return std::string(buffer, static_cast<std::size_t>(n));
+}
+
+void WriteStandardOutput(std::string_view bytes) {
+  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+  std::fflush(stdout);
+}
+
+void WriteStandardError(std::string_view bytes) {
+  std::fwrite(bytes.data(), 1, bytes.size(), stderr);
+  std::fflush(stderr);
 }
 
 void SleepMilliseconds(int32_t milliseconds) {

@@ -1,5 +1,9 @@
 // The Windows port of the platform seam: the real Win32 API.
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
+
+#include <cstdio>
 
 #include "platform/Platform.h"
 
@@ -46,7 +50,7 @@ std::string ModulePath(HMODULE module) {
 
 int32_t OemCodePage() { return static_cast<int32_t>(GetOEMCP()); }
 
-void AnsiToOem(char* text, std::size_t length) {
+void ConvertAnsiToOem(char* text, std::size_t length) {
   if (length == 0) return;
   CharToOemBuffA(text, text, static_cast<DWORD>(length));  // in place is allowed
 }
@@ -82,14 +86,38 @@ std::string LibraryPath() {
 
 std::string HostProgramPath() { return ModulePath(nullptr); }
 
+void WriteStandardOutput(std::string_view bytes) {
+  static const bool binary = [] {
+    std::fflush(stdout);
+    return _setmode(_fileno(stdout), _O_BINARY) != -1;
+  }();
+  (void)binary;
+  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+  std::fflush(stdout);
+}
+
+void WriteStandardError(std::string_view bytes) {
+  std::fwrite(bytes.data(), 1, bytes.size(), stderr);
+  std::fflush(stderr);
+}
+
 void SleepMilliseconds(int32_t milliseconds) {
   if (milliseconds > 0) Sleep(static_cast<DWORD>(milliseconds));
 }
 
 void* OpenLibrary(const std::string& path, std::string* error) {
   HMODULE h = LoadLibraryA(path.c_str());
-  if (h == nullptr && error != nullptr)
-    *error = "cannot load " + path + " (Windows error " + std::to_string(GetLastError()) + ")";
+  if (h == nullptr && error != nullptr) {
+    const DWORD code = GetLastError();
+    char text[256] = {};
+    const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, code, 0, text, sizeof text, nullptr);
+    std::string reason(text, n);
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
+                               reason.back() == ' ' || reason.back() == '.'))
+      reason.pop_back();
+    *error = "Windows error " + std::to_string(code) + (reason.empty() ? "" : ": " + reason);
+  }
   return reinterpret_cast<void*>(h);
 }
 

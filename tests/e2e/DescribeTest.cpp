@@ -1,0 +1,99 @@
+// What the host sees when it asks the built library to describe itself.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "LibraryFixture.h"
+#include "host/MSXStruct.h"
+#include "platform/Platform.h"
+
+namespace msxtest {
+namespace {
+
+using namespace msx;
+
+struct Expected {
+  const char* name;
+  const char* description;
+  std::vector<std::string> arguments;
+  bool codePageOnly;
+};
+
+// Every function in the host's order.
+const std::vector<Expected>& AllFunctions() {
+  static const std::vector<Expected> all = {
+      {"NRTR", "\"New Russian\" Trailing Reverse Function based on percentage channel",
+       {"Close[]", "Koefficient[]"}, false},
+  };
+  return all;
+}
+
+bool Cyrillic() { return platform::OemCodePage() == 866; }
+
+template <class F>
+F Entry(const char* name) {
+  void* p = Library().FindSymbol(name);
+  EXPECT_NE(p, nullptr) << name;
+  return reinterpret_cast<F>(p);
+}
+using InfoFn = int32_t(MSX_CALL*)(LibraryDescription*);
+using NthFunctionFn = int32_t(MSX_CALL*)(int32_t, FunctionDescription*);
+using NthArgFn = int32_t(MSX_CALL*)(int32_t, int32_t, ArgumentDescription*);
+using NthCustomFn = int32_t(MSX_CALL*)(int32_t, int32_t, int32_t, CustomStringDescription*);
+
+TEST(Describe, TheOfferedFunctionsInTheHostsOrder) {
+  std::vector<const Expected*> offered;
+  for (const Expected& e : AllFunctions())
+    if (!e.codePageOnly || Cyrillic()) offered.push_back(&e);
+  const auto& info = Library().info();
+  ASSERT_EQ(info.functionCount, static_cast<int32_t>(offered.size()));
+  ASSERT_EQ(info.functions.size(), offered.size());
+  for (size_t i = 0; i < offered.size(); ++i) {
+    const auto& f = info.functions[i];
+    EXPECT_EQ(f.name, offered[i]->name);
+    EXPECT_EQ(f.description, offered[i]->description);
+    ASSERT_EQ(f.arguments.size(), offered[i]->arguments.size()) << f.name;
+    for (size_t a = 0; a < f.arguments.size(); ++a)
+      EXPECT_EQ(f.arguments[a].name, offered[i]->arguments[a]) << f.name;
+  }
+}
+
+TEST(Describe, LibraryTextAndInterfaceVersion) {
+  const auto& info = Library().info();
+  EXPECT_EQ(info.version, 1);
+  EXPECT_EQ(info.text.rfind("ver. 1.8.0.11 ", 0), 0u) << info.text;
+  EXPECT_LE(info.text.size(), 99u);
+}
+
+TEST(Describe, IndexesOutOfRangeAreRefusedByAllThreeEntryPoints) {
+  auto nthFunction = Entry<NthFunctionFn>("MSXNthFunction");
+  auto nthArg = Entry<NthArgFn>("MSXNthArg");
+  auto nthCustom = Entry<NthCustomFn>("MSXNthCustomString");
+  LibraryDescription info{};
+  ASSERT_EQ(Entry<InfoFn>("MSXInfo")(&info), 0);
+  FunctionDescription f{};
+  ArgumentDescription a{};
+  CustomStringDescription c{};
+  for (int32_t index : {info.functionCount, -1, 8, 11, 1025}) {
+    if (index >= 0 && index < info.functionCount) continue;
+    EXPECT_EQ(nthFunction(index, &f), -1) << index;
+    EXPECT_EQ(nthArg(index, 0, &a), -1) << index;
+    EXPECT_EQ(nthCustom(index, 0, 0, &c), -1) << index;
+  }
+  EXPECT_EQ(nthArg(0, 2, &a), -1);   // NRTR has two arguments
+  EXPECT_EQ(nthCustom(0, 0, 0, &c), -1);  // and no choices
+}
+
+// The code page the library sees follows the system's locale (under Wine,
+// the Unix locale Wine was started with). The suite's runner says which
+// code page it expects.
+TEST(Describe, CodePageFollowsTheLocale) {
+  const char* expected = std::getenv("MSX_EXPECT_OEM_CODE_PAGE");
+  if (expected == nullptr) GTEST_SKIP() << "MSX_EXPECT_OEM_CODE_PAGE not set";
+  EXPECT_EQ(platform::OemCodePage(), std::atoi(expected));
+}
+
+}  // namespace
+}  // namespace msxtest

@@ -1,0 +1,90 @@
+// Calls through the host records into the built library: what a function
+// writes, and what it leaves alone, on success and on failure.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "HostRecords.h"
+#include "LibraryFixture.h"
+
+namespace msxtest {
+namespace {
+
+using msxhost::HostArguments;
+using msxhost::HostArray;
+using msxhost::HostResult;
+
+constexpr float kPoison = -4242.0f;
+
+// A call with every record owned here, the result poisoned.
+struct Call {
+  HostArray close{10.0f};
+  HostArray percent{2.0f};
+  HostArray high{10.0f};
+  HostArray low{10.0f};
+  msx::HostDataRecord data{};
+  HostArguments args;
+  HostResult result;
+
+  explicit Call(int32_t first, int32_t last) {
+    for (HostArray* a : {&close, &percent, &high, &low}) a->SetRange(first, last);
+    data.high = *high.series();
+    data.low = *low.series();
+    args.AddSeries(close.series());
+    args.AddSeries(percent.series());
+    for (float& v : result.array().values()) v = kPoison;
+    result.array().SetRange(-9, -9);
+    std::strcpy(result.record()->szExtendedError, "poison");
+  }
+  int32_t Run(const char* name = "NRTR") {
+    return msxtest::Library().Call(name, data, args, *result.record());
+  }
+  float R(int32_t i) const { return result.array().values()[static_cast<size_t>(i)]; }
+};
+
+TEST(NrtrCall, SetsValuesAndRange) {
+  Call c(100, 65499);
+  ASSERT_EQ(c.Run(), 0);
+  EXPECT_EQ(c.result.array().first(), 101);
+  EXPECT_EQ(c.result.array().last(), 65499);
+  EXPECT_EQ(c.R(100), kPoison);
+  EXPECT_EQ(c.R(101), 10.2f);
+  EXPECT_EQ(c.R(65499), 10.2f);
+  EXPECT_STREQ(c.result.record()->szExtendedError, "poison");
+}
+
+TEST(NrtrCall, WrongArgumentCountsLeaveEverythingUntouched) {
+  Call threeSeries(0, 10);
+  threeSeries.args.AddSeries(threeSeries.close.series());
+  EXPECT_EQ(threeSeries.Run(), -1);
+  Call oneNumber(0, 10);
+  oneNumber.args.AddNumber(2.0f);
+  EXPECT_EQ(oneNumber.Run(), -1);
+  for (Call* c : {&threeSeries, &oneNumber}) {
+    EXPECT_STREQ(c->result.record()->szExtendedError, "poison");
+    EXPECT_EQ(c->result.array().first(), -9);
+    for (int32_t i = 0; i <= 11; ++i) EXPECT_EQ(c->R(i), kPoison);
+  }
+}
+
+TEST(NrtrCall, ALastIndexBeyondTheHostArraysFailsAfterWritingUpTo65499) {
+  Call c(65480, 65500);
+  EXPECT_EQ(c.Run(), -1);
+  EXPECT_STREQ(c.result.record()->szExtendedError, "ResultRec.szExtendedError");
+  EXPECT_EQ(c.R(65481), 10.2f);
+  EXPECT_EQ(c.R(65499), 10.2f);
+  EXPECT_EQ(c.result.array().first(), -9);
+  EXPECT_EQ(c.result.array().last(), -9);
+}
+
+TEST(NrtrCall, ANegativeRangeFailsWithTheFixedText) {
+  Call c(-5, -1);
+  EXPECT_EQ(c.Run(), -1);
+  EXPECT_STREQ(c.result.record()->szExtendedError, "ResultRec.szExtendedError");
+  EXPECT_EQ(c.result.array().last(), -9);
+}
+
+}  // namespace
+}  // namespace msxtest

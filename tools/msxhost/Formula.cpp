@@ -1,0 +1,177 @@
+#include "Formula.h"
+
+#include <cmath>
+#include <limits>
+#include <optional>
+
+#include "HostError.h"
+#include "HostRecords.h"
+#include "Text.h"
+
+namespace msxhost {
+namespace {
+
+using Kind = FormulaNode::Kind;
+
+std::string Plural(std::size_t n, const char* word) {
+  return FormatInt(static_cast<int64_t>(n)) + " " + word + (n == 1 ? "" : "s");
+}
+
+class Evaluator {
+ public:
+  Evaluator(const Chart& chart, const ChartRecords& records, const LoadedLibrary& library)
+      : chart_(chart), records_(records), library_(library) {}
+
+  // The series a formula stands for. With execute false nothing is called
+  // and no array is built: the formula is only checked.
+  std::optional<HostArray> Series(const FormulaNode& node, bool execute) {
+    switch (node.kind) {
+      case Kind::kCall:
+        return Call(node, execute);
+      case Kind::kName:
+        return Column(node, execute);
+      case Kind::kNumber:
+        if (!execute) return std::nullopt;
+        return ConstantSeries(node.number, chart_.barCount());
+      case Kind::kString:
+        break;
+    }
+    throw HostError(kExitUsage,
+                    "a formula must be a call, a name or a number, got " + DescribeNode(node));
+  }
+
+ private:
+  std::optional<HostArray> Column(const FormulaNode& name, bool execute) const {
+    const std::vector<float>* column = chart_.FindSeries(name.text);
+    if (column == nullptr) {
+      const std::string_view field = PriceField(name.text);
+      if (!field.empty())
+        throw HostError(kExitUsage, "unknown name: " + name.text + " (the data has no " +
+                                        std::string(field) + " column)");
+      throw HostError(kExitUsage, "unknown name: " + name.text);
+    }
+    if (!execute) return std::nullopt;
+    return MakeSeries(*column);
+  }
+
+  // How a message names argument k: its number and its described name, in
+  // double quotes unless the name carries its own ("FileName").
+  static std::string ArgumentLabel(const FunctionInfo& function, std::size_t k) {
+    const std::string& name = function.arguments[k].name;
+    const bool quoted = !name.empty() && name.front() == '"';
+    return Cat("argument ", FormatInt(static_cast<int64_t>(k) + 1), " (", quoted ? "" : "\"", name,
+               quoted ? "" : "\"", ")");
+  }
+
+  [[noreturn]] static void WrongKind(const FunctionInfo& function, std::size_t k,
+                                     const char* expected, const FormulaNode& got) {
+    throw HostError(kExitUsage, Cat(function.name, " ", ArgumentLabel(function, k), " must be ",
+                                    expected, ", got ", DescribeNode(got)));
+  }
+
+  static int32_t ChoiceId(const FunctionInfo& function, std::size_t k, const FormulaNode& node) {
+    const ArgumentInfo& argument = function.arguments[k];
+    if (node.kind == Kind::kNumber) {
+      const float id = node.number;
+      if (!(std::nearbyint(id) == id) || id < -2147483648.0f || id >= 2147483648.0f)
+        throw HostError(kExitUsage, Cat(function.name, " ", ArgumentLabel(function, k),
+                                        " takes a whole number as its ID, got ", node.text));
+      return static_cast<int32_t>(id);
+    }
+    if (node.kind != Kind::kName) WrongKind(function, k, "a choice", node);
+    for (const CustomChoice& choice : argument.choices)
+      if (EqualsIgnoreCase(choice.text, node.text)) return choice.id;
+    std::string choices;
+    for (const CustomChoice& choice : argument.choices)
+      choices += (choices.empty() ? "" : ", ") + choice.text;
+    throw HostError(kExitUsage, "no choice " + node.text + " for argument " +
+                                    FormatInt(static_cast<int64_t>(k) + 1) + " of " +
+                                    function.name +
+                                    " (choices: " + (choices.empty() ? "none" : choices) + ")");
+  }
+
+  std::optional<HostArray> Call(const FormulaNode& call, bool execute) {
+    const FunctionInfo* function = library_.FindFunction(call.text);
+    if (function == nullptr) throw HostError(kExitUsage, "unknown function: " + call.text);
+    const std::size_t expected = function->arguments.size();
+    if (call.arguments.size() != expected)
+      throw HostError(kExitUsage, function->name + " takes " + Plural(expected, "argument") +
+                                      ", got " +
+                                      FormatInt(static_cast<int64_t>(call.arguments.size())));
+
+    // Everything the library receives a pointer to lives until the call returns.
+    std::vector<HostArray> series;
+    std::vector<HostText> texts;
+    series.reserve(expected);
+    texts.reserve(expected);
+    HostArguments arguments;
+
+    for (std::size_t k = 0; k < expected; ++k) {
+      const FormulaNode& node = call.arguments[k];
+      switch (function->arguments[k].type) {
+        case msx::kSeriesArg: {
+          if (node.kind == Kind::kString) WrongKind(*function, k, "a series", node);
+          std::optional<HostArray> value = Series(node, execute);
+          if (value) {
+            series.push_back(std::move(*value));
+            arguments.AddSeries(series.back().series());
+          } else {
+            arguments.AddSeries(nullptr);
+          }
+          break;
+        }
+        case msx::kNumericArg:
+          if (node.kind != Kind::kNumber) WrongKind(*function, k, "a number", node);
+          arguments.AddNumber(node.number);
+          break;
+        case msx::kStringArg:
+          if (node.kind != Kind::kString) WrongKind(*function, k, "a string", node);
+          texts.emplace_back(node.text);
+          arguments.AddString(texts.back().data());
+          break;
+        case msx::kCustomArg:
+          arguments.AddCustom(ChoiceId(*function, k, node));
+          break;
+        default:
+          throw HostError(kExitFailure,
+                          function->name + " argument " + FormatInt(static_cast<int64_t>(k) + 1) +
+                              " has the unknown " + ArgumentTypeName(function->arguments[k].type));
+      }
+    }
+    if (!execute) return std::nullopt;
+
+    HostResult result;
+    const int32_t rc = library_.Call(function->name, records_.data(), arguments, *result.record());
+    if (rc == -1) {
+      const std::string text = result.extendedError();
+      throw HostError(kExitFailure, function->name + " returned -1" +
+                                        (text.empty() ? " (szExtendedError empty)" : ": " + text));
+    }
+    if (rc != 0) throw HostError(kExitFailure, function->name + " returned " + FormatInt(rc));
+    return std::move(result.array());
+  }
+
+  const Chart& chart_;
+  const ChartRecords& records_;
+  const LoadedLibrary& library_;
+};
+
+}  // namespace
+
+FormulaResult EvaluateFormula(const FormulaNode& formula, const Chart& chart,
+                              const ChartRecords& records, const LoadedLibrary& library) {
+  Evaluator evaluator(chart, records, library);
+  evaluator.Series(formula, /*execute=*/false);
+  const std::optional<HostArray> series = evaluator.Series(formula, /*execute=*/true);
+  const std::span<const float> values = series->values();
+  return {std::vector<float>(values.begin(), values.end()), series->first(), series->last()};
+}
+
+FormulaResult EvaluateFormula(const std::string& formula, const Chart& chart,
+                              const LoadedLibrary& library) {
+  const FormulaNode parsed = ParseFormula(formula);
+  const ChartRecords records(chart);
+  return EvaluateFormula(parsed, chart, records, library);
+}
+
+}  // namespace msxhost

@@ -1,0 +1,45 @@
+// Chart calculation: a formula evaluated against one chart, calling the
+// library's functions through the host records as the host does.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Chart.h"
+#include "FormulaParser.h"
+#include "LoadedLibrary.h"
+
+namespace msxhost {
+
+// The formula's result: the whole host value array (msx::kMaxBars entries)
+// and the valid range the last call set. Callers clamp the range to the bars.
+struct FormulaResult {
+  std::vector<float> values;
+  int32_t first = 0;
+  int32_t last = -1;
+};
+
+// Evaluates a formula over the chart. The whole formula is checked before
+// any function is called; nested calls then run innermost first.
+//
+// Each call's arguments are matched in order with the function's argument
+// descriptions: a series takes a price field, an extra column, a nested call
+// (with the range it returned) or a number (a constant over every bar); a
+// numeric argument a number; a string argument a quoted string; a custom
+// argument a choice text (case-insensitive) or a number taken as the ID. The
+// result array starts as NaN with range 0 to -1 and szExtendedError zeroed.
+//
+// A formula that is a price field, a column or a number gives that series.
+// Throws HostError: kExitUsage for a syntax error, an unknown function or
+// name, a wrong number or kind of arguments, an unknown choice; kExitFailure
+// when a function returns -1 ("NAME returned -1: szExtendedError") or any
+// other code but 0, or when the chart cannot be built.
+FormulaResult EvaluateFormula(const std::string& formula, const Chart& chart,
+                              const LoadedLibrary& library);
+
+// The same over a parsed formula and records already built from the chart.
+FormulaResult EvaluateFormula(const FormulaNode& formula, const Chart& chart,
+                              const ChartRecords& records, const LoadedLibrary& library);
+
+}  // namespace msxhost
