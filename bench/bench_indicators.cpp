@@ -1,10 +1,10 @@
 // Every indicator at the host's maximum of 65,500 bars.
 #include <benchmark/benchmark.h>
 
-#include <cmath>
 #include <cstdint>
 #include <vector>
 
+#include "PriceData.h"
 #include "host/MSXStruct.h"
 #include "indicators/MSX_QMR_NRTR.h"
 
@@ -13,22 +13,9 @@ namespace {
 using msx::HostSeries;
 using msx::kMaxBars;
 
-// A reproducible random walk on a 0.01 tick grid, like real prices.
-std::vector<float> RandomWalk(uint32_t seed) {
-  std::vector<float> v(kMaxBars);
-  uint32_t state = seed;
-  int64_t ticks = 10000;
-  for (float& x : v) {
-    state = state * 1664525u + 1013904223u;
-    ticks += static_cast<int64_t>(state >> 28) - 8;
-    if (ticks < 100) ticks = 100;
-    x = static_cast<float>(static_cast<double>(ticks) / 100.0);
-  }
-  return v;
-}
-
 void BM_Nrtr(benchmark::State& state) {
-  std::vector<float> close = RandomWalk(1);
+  const msxbench::Bars& bars = msxbench::RealBars();
+  std::vector<float> close = bars.close;
   std::vector<float> k(kMaxBars, static_cast<float>(state.range(0)));
   std::vector<float> out(kMaxBars);
   const HostSeries p{close.data(), 0, kMaxBars - 1};
@@ -43,6 +30,7 @@ void BM_Nrtr(benchmark::State& state) {
       static_cast<double>(state.iterations()) * kMaxBars,
       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
-BENCHMARK(BM_Nrtr)->Arg(2)->Unit(benchmark::kMicrosecond);
+// The percentage: a tight channel turns often, a wide one seldom.
+BENCHMARK(BM_Nrtr)->Arg(2)->Arg(5)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -152,6 +153,57 @@ TEST(Nrtr, NaNInputIsAFault) {
   EXPECT_EQ(c.Call(), -1);
   EXPECT_EQ(c.R(1), 11.22f);  // written before the fault, stays
   EXPECT_EQ(c.result.last, -77);
+}
+
+// The line written the plain way, every product formed anew on every bar:
+// the module's reuse of factors and lines must not change a single bit.
+std::vector<float> PlainNrtr(const std::vector<float>& p, const std::vector<float>& k) {
+  std::vector<float> r(p.size(), kPoison);
+  double h = p[1], l = p[1];
+  int phase = 0;
+  r[1] = 0;
+  for (size_t i = 1; i < p.size(); ++i) {
+    const double f = static_cast<double>(static_cast<long double>(k[i]) / 100);
+    const double lower = static_cast<double>(1.0L - f), upper = static_cast<double>(1.0L + f);
+    if (phase >= 0) {
+      if (p[i] > h) h = p[i];
+      r[i] = static_cast<float>(static_cast<long double>(h) * lower);
+      if (p[i] <= r[i]) {
+        phase = -1;
+        l = p[i];
+        r[i] = static_cast<float>(static_cast<long double>(l) * upper);
+      }
+    }
+    if (phase <= 0) {
+      if (p[i] < l) l = p[i];
+      r[i] = static_cast<float>(static_cast<long double>(l) * upper);
+      if (p[i] > r[i]) {
+        phase = 1;
+        h = p[i];
+        r[i] = static_cast<float>(static_cast<long double>(h) * lower);
+      }
+    }
+  }
+  return r;
+}
+
+TEST(Nrtr, MatchesThePlainComputationBitForBitOnNoisyPrices) {
+  std::vector<float> prices;
+  std::vector<float> percents;
+  uint32_t state = 12345;
+  float price = 100.0f;
+  for (int i = 0; i < 5000; ++i) {
+    state = state * 1664525u + 1013904223u;
+    // A symmetric walk on a 0.01 grid; the percentage changes in runs.
+    price = std::max(1.0f, std::round((price + static_cast<float>(static_cast<int>(state >> 27) - 16) / 20) * 100) / 100);
+    prices.push_back(price);
+    percents.push_back(0.5f + static_cast<float>((i / 37) % 9) * 0.75f);
+  }
+  NrtrChart c(prices, 0.0f);
+  std::copy(percents.begin(), percents.end(), c.koef.begin());
+  ASSERT_EQ(c.Call(), 0);
+  const std::vector<float> plain = PlainNrtr(prices, percents);
+  for (size_t i = 1; i < prices.size(); ++i) ASSERT_EQ(c.R(static_cast<int>(i)), plain[i]) << i;
 }
 
 TEST(Nrtr, WrongArgumentCountsLeaveTheResultRecordUntouched) {

@@ -1,5 +1,6 @@
 #include "Cli.h"
 
+#include <algorithm>
 #include <exception>
 #include <map>
 #include <optional>
@@ -50,7 +51,8 @@ ParsedCommand Parse(const std::vector<std::string>& arguments) {
   ParsedCommand parsed;
   parsed.command = arguments.front();
   const bool describe = parsed.command == "describe";
-  if (!describe && parsed.command != "calc") UsageError("unknown command: " + parsed.command);
+  if (!describe && parsed.command != "calc" && parsed.command != "batch")
+    UsageError("unknown command: " + parsed.command);
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
     if (argument.size() < 2 || argument.compare(0, 2, "--") != 0) {
@@ -112,17 +114,53 @@ void SetChartOptions(const ParsedCommand& parsed, Chart& chart) {
   }
 }
 
+// The chart of a calc or batch command: the CSV's bars with the chart options.
+Chart ReadChart(const ParsedCommand& parsed) {
+  const std::optional<std::string> data = parsed.Option("--data");
+  if (!data) UsageError(parsed.command + " needs --data FILE.csv");
+  Chart chart = ReadCsv(*data);
+  SetChartOptions(parsed, chart);
+  return chart;
+}
+
+// Many formulas over one chart in one run (one process start, which counts
+// where the library runs under emulation): the description, then each
+// formula's result table or its error under a line "== FORMULA".
+CommandOutput Batch(const ParsedCommand& parsed) {
+  if (parsed.positional.size() != 1) UsageError("batch takes one FORMULAS file");
+  if (parsed.Option("--out") || parsed.Option("--svg"))
+    UsageError("batch writes its results to standard output only");
+  const Chart chart = ReadChart(parsed);
+  const ChartRecords records(chart);
+  const LoadedLibrary library(LibraryPath(parsed));
+  CommandOutput output{kExitOk, DescribeLibrary(library), {}};
+  const std::string list = ReadWholeFile(parsed.positional.front());
+  std::size_t start = 0;
+  while (start < list.size()) {
+    std::size_t end = list.find('\n', start);
+    if (end == std::string::npos) end = list.size();
+    std::string formula = list.substr(start, end - start);
+    start = end + 1;
+    if (!formula.empty() && formula.back() == '\r') formula.pop_back();
+    if (formula.empty() || formula.front() == '#') continue;
+    output.out += "== " + formula + "\n";
+    try {
+      output.out += ResultTable(chart, EvaluateFormula(ParseFormula(formula), chart, records, library));
+    } catch (const HostError& e) {
+      output.out += std::string("error: ") + e.what() + "\n";
+      output.exitCode = std::max(output.exitCode, e.exitCode());
+    }
+  }
+  return output;
+}
+
 CommandOutput Calc(const ParsedCommand& parsed) {
   if (parsed.positional.empty()) UsageError("calc needs a FORMULA");
   if (parsed.positional.size() > 1)
     UsageError("calc takes one FORMULA, got also " + parsed.positional[1] + " (quote the formula)");
   const std::string& formula = parsed.positional.front();
-  const std::optional<std::string> data = parsed.Option("--data");
-  if (!data) UsageError("calc needs --data FILE.csv");
-
   const FormulaNode parsedFormula = ParseFormula(formula);
-  Chart chart = ReadCsv(*data);
-  SetChartOptions(parsed, chart);
+  const Chart chart = ReadChart(parsed);
   const ChartRecords records(chart);
   const LoadedLibrary library(LibraryPath(parsed));
   const FormulaResult result = EvaluateFormula(parsedFormula, chart, records, library);
@@ -155,6 +193,9 @@ std::string UsageText() {
          "               [--interval N] [--lib PATH]\n"
          "      Runs one chart calculation over the bars of FILE.csv and prints the\n"
          "      result's valid range as CSV (or writes it to --out); --svg draws it.\n"
+         "  msxhost batch FORMULAS.txt --data FILE.csv [chart options] [--lib PATH]\n"
+         "      The description, then each formula of FORMULAS.txt (one a line, # for\n"
+         "      comments) over the same chart, under a line \"== FORMULA\".\n"
          "  msxhost --help\n"
          "\n"
          "FORMULA is one call: NRTR(C, 2), RENKO_WATR(C, 2, 10, Auto),\n"
@@ -184,7 +225,8 @@ CommandOutput RunCommand(const std::vector<std::string>& arguments) {
     if (argument == "--help" || argument == "-h") return {kExitOk, UsageText(), {}};
   try {
     const ParsedCommand parsed = Parse(arguments);
-    return parsed.command == "describe" ? Describe(parsed) : Calc(parsed);
+    if (parsed.command == "describe") return Describe(parsed);
+    return parsed.command == "batch" ? Batch(parsed) : Calc(parsed);
   } catch (const HostError& e) {
     return {e.exitCode(), {}, std::string("msxhost: ") + e.what() + "\n"};
   } catch (const std::exception& e) {

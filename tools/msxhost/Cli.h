@@ -3,6 +3,7 @@
 //   msxhost calc FORMULA --data FILE.csv [--out FILE] [--svg FILE]
 //                [--symbol S] [--name NAME] [--folder DIR]
 //                [--period D|W|M|Q|Y|I] [--interval N] [--lib PATH]
+//   msxhost batch FORMULAS.txt --data FILE.csv [chart options] [--lib PATH]
 //   msxhost --help
 // Options take their value as the next argument or after "=" (--lib=PATH).
 #pragma once

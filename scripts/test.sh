@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# The one test command: installs what is missing (Debian packages), builds
+# the three targets and runs every suite:
+#   - native: unit tests and the end-to-end suite against msx_qmr.so;
+#   - the product DLL (win32): its export table, imports and version resource;
+#   - Windows under Wine: the end-to-end suite against the win64 DLL, and the
+#     formula outputs of both Windows builds, byte for byte against native.
+# Ends with one line "test.sh: N passed, N failed" (one count per step).
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh || { echo "test.sh: installing what the tests need failed"; exit 1; }
+
+passed=0
+failed=0
+failed_steps=()
+step() {  # step NAME COMMAND...
+  local name=$1
+  shift
+  echo
+  echo "=== $name"
+  local start=$SECONDS
+  if "$@"; then
+    passed=$((passed + 1))
+    echo "=== $name: passed ($((SECONDS - start)) s)"
+  else
+    failed=$((failed + 1))
+    failed_steps+=("$name")
+    echo "=== $name: FAILED ($((SECONDS - start)) s)"
+  fi
+}
+
+build() {  # build PRESET [CMAKE OPTIONS...]: warnings are errors
+  local preset=$1 log=build/$1.log
+  shift
+  mkdir -p build
+  if cmake --preset "$preset" -DMSX_WERROR=ON "$@" >"$log" 2>&1 &&
+     cmake --build "build/$preset" >>"$log" 2>&1; then
+    echo "built build/$preset ($(ls build/"$preset" | grep -E '^(msx_qmr|msxhost)' | tr '\n' ' '))"
+  else
+    tail -40 "$log"
+    return 1
+  fi
+}
+
+step "native build" build native
+step "native unit and end-to-end tests" ctest --test-dir build/native --output-on-failure -j2
+step "win64 build" build win64 -DMSX_BUILD_TESTS=ON
+step "win32 build (the product DLL)" build win32 -DMSX_BUILD_TESTS=OFF
+step "win32 DLL: exports, imports, version resource" \
+  python3 tests/windows/check_dll.py i686-w64-mingw32-objdump build/win32/msx_qmr.dll src/host/msx_qmr.def
+step "Windows suite: win64 under Wine" tests/windows/run_suite.sh win64
+step "Windows suite: the 32-bit product DLL under Wine" tests/windows/run_suite.sh win32
+
+echo
+[ ${#failed_steps[@]} -gt 0 ] && printf 'failed step: %s\n' "${failed_steps[@]}"
+echo "test.sh: $passed passed, $failed failed"
+[ "$failed" = 0 ]
