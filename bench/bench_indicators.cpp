@@ -26,9 +26,9 @@ void BM_Nrtr(benchmark::State& state) {
     benchmark::DoNotOptimize(out.data());
   }
   state.SetItemsProcessed(state.iterations() * kMaxBars);
-  state.counters["ns_per_bar"] = benchmark::Counter(
-      static_cast<double>(state.iterations()) * kMaxBars,
-      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["ns_per_bar"] =
+      benchmark::Counter(static_cast<double>(state.iterations()) * kMaxBars,
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 // The percentage: a tight channel turns often, a wide one seldom.
 BENCHMARK(BM_Nrtr)->Arg(2)->Arg(5)->Unit(benchmark::kMicrosecond);

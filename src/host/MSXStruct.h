@@ -36,15 +36,15 @@ struct HostDataRecord {
   HostSeries high;
   HostSeries low;
   HostSeries close;
-  HostSeries volume;         // not read
-  HostSeries openInterest;   // not read
-  HostSeries indicator;      // not read
+  HostSeries volume;        // not read
+  HostSeries openInterest;  // not read
+  HostSeries indicator;     // not read
   char* securityName;
   char* symbol;
-  char* securityPath;        // a folder
-  char* onlineSource;        // not read
-  int32_t period;            // letter code in the low byte: D W M Q Y, I for intraday
-  int32_t interval;          // intraday bar interval; 0 is shown as "T"
+  char* securityPath;  // a folder
+  char* onlineSource;  // not read
+  int32_t period;      // letter code in the low byte: D W M Q Y, I for intraday
+  int32_t interval;    // intraday bar interval; 0 is shown as "T"
 };
 
 // The argument arrays, filled in the order of the function's arguments of
@@ -100,10 +100,8 @@ enum ArgumentType : int32_t {
 };
 
 // The signature of every exported function.
-using HostFunction = int32_t(MSX_CALL*)(const HostDataRecord*,
-                                        const HostSeriesArgs*,
-                                        const HostNumericArgs*,
-                                        const HostStringArgs*,
+using HostFunction = int32_t(MSX_CALL*)(const HostDataRecord*, const HostSeriesArgs*,
+                                        const HostNumericArgs*, const HostStringArgs*,
                                         const HostCustomArgs*, ResultRec*);
 
 #if defined(__i386__)

@@ -14,8 +14,8 @@ std::string Token(std::string_view text, int32_t n, char delimiter) {
   }
   if (start > text.size()) return {};
   const std::size_t end = text.find(delimiter, start);
-  return std::string(text.substr(start, end == std::string_view::npos ? text.size() - start
-                                                                      : end - start));
+  return std::string(
+      text.substr(start, end == std::string_view::npos ? text.size() - start : end - start));
 }
 
 }  // namespace msx

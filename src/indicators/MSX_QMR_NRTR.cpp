@@ -54,8 +54,8 @@ constinit const FunctionTable kNrtrTable{
     /*codePageOnly=*/false,
 };
 
-BarRange ComputeNrtr(const HostSeries& close, const HostSeries& koefficient,
-                     const HostSeries& high, const HostSeries& low, float* out) {
+BarRange ComputeNrtr(const HostSeries& close, const HostSeries& koefficient, const HostSeries& high,
+                     const HostSeries& low, float* out) {
   const BarRange common = CommonRange(high, koefficient, low, close);
   if (common.first < 0 || common.last < 0) RaiseFault(kRangeCheckError);
   const int32_t s = CheckedIndex(int64_t{common.first} + 1);

@@ -13,8 +13,8 @@ extern const FunctionTable kNrtrTable;
 // (percent), high and low (only their ranges are read) into out, and returns
 // the result's valid range: from one bar after the common first index to
 // the common last index.
-BarRange ComputeNrtr(const HostSeries& close, const HostSeries& koefficient,
-                     const HostSeries& high, const HostSeries& low, float* out);
+BarRange ComputeNrtr(const HostSeries& close, const HostSeries& koefficient, const HostSeries& high,
+                     const HostSeries& low, float* out);
 
 void LoadNrtr();
 

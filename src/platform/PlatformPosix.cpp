@@ -83,10 +83,10 @@ constexpr LanguageCodePage kOemCodePages[] = {
     {"da", 850}, {"sv", 850}, {"nb", 850}, {"nn", 850}, {"no", 850}, {"fi", 850},
     {"is", 850}, {"ca", 850}, {"eu", 850}, {"gl", 850}, {"ga", 850},  // Western European
     {"pl", 852}, {"cs", 852}, {"sk", 852}, {"hu", 852}, {"sl", 852}, {"hr", 852},
-    {"ro", 852},                                              // Central European
-    {"el", 737}, {"tr", 857}, {"he", 862}, {"ar", 720},       // Greek, Turkish, Hebrew, Arabic
-    {"lt", 775}, {"lv", 775}, {"et", 775},                    // Baltic
-    {"ja", 932}, {"zh", 936}, {"ko", 949},                    // East Asian
+    {"ro", 852},                                         // Central European
+    {"el", 737}, {"tr", 857}, {"he", 862}, {"ar", 720},  // Greek, Turkish, Hebrew, Arabic
+    {"lt", 775}, {"lv", 775}, {"et", 775},               // Baltic
+    {"ja", 932}, {"zh", 936}, {"ko", 949},               // East Asian
 };
 
 bool IsUtf8(const std::string& charset) { return charset == "utf-8" || charset == "utf8"; }

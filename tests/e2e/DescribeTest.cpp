@@ -24,8 +24,10 @@ struct Expected {
 // Every function in the host's order.
 const std::vector<Expected>& AllFunctions() {
   static const std::vector<Expected> all = {
-      {"NRTR", "\"New Russian\" Trailing Reverse Function based on percentage channel",
-       {"Close[]", "Koefficient[]"}, false},
+      {"NRTR",
+       "\"New Russian\" Trailing Reverse Function based on percentage channel",
+       {"Close[]", "Koefficient[]"},
+       false},
   };
   return all;
 }
@@ -82,7 +84,7 @@ TEST(Describe, IndexesOutOfRangeAreRefusedByAllThreeEntryPoints) {
     EXPECT_EQ(nthArg(index, 0, &a), -1) << index;
     EXPECT_EQ(nthCustom(index, 0, 0, &c), -1) << index;
   }
-  EXPECT_EQ(nthArg(0, 2, &a), -1);   // NRTR has two arguments
+  EXPECT_EQ(nthArg(0, 2, &a), -1);        // NRTR has two arguments
   EXPECT_EQ(nthCustom(0, 0, 0, &c), -1);  // and no choices
 }
 

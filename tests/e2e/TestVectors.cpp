@@ -67,7 +67,8 @@ TestVector ReadVector(const std::string& path) {
     if (line.starts_with("expected:")) {
       const std::string_view range = Trim(line.substr(9));
       const std::size_t blank = range.find(' ');
-      if (blank == std::string_view::npos) throw std::runtime_error(where + ": expected: FIRST LAST");
+      if (blank == std::string_view::npos)
+        throw std::runtime_error(where + ": expected: FIRST LAST");
       v.first = Number<int32_t>(range.substr(0, blank), where);
       v.last = Number<int32_t>(Trim(range.substr(blank + 1)), where);
       inExpected = true;

@@ -92,13 +92,15 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BadInput{{"calc", "FOO(C)", "--data", "DATA"}, 2, "unknown function: FOO"},
         BadInput{{"calc", "NRTR(C)", "--data", "DATA"}, 2, "NRTR takes 2 arguments, got 1"},
-        BadInput{{"calc", "NRTR(C, \"2\")", "--data", "DATA"}, 2,
+        BadInput{{"calc", "NRTR(C, \"2\")", "--data", "DATA"},
+                 2,
                  "NRTR argument 2 (\"Koefficient[]\") must be a series, got a string"},
         BadInput{{"calc", "NRTR(Q, 2)", "--data", "DATA"}, 2, "unknown name: Q"},
         BadInput{{"calc", "NRTR(C, 2", "--data", "DATA"}, 2, "syntax error at column"},
         BadInput{{"calc", "NRTR(C, 2)"}, 2, "calc needs --data"},
         BadInput{{"calc", "NRTR(C, 2)", "--data", "no/such.csv"}, 2, "cannot read no/such.csv"},
-        BadInput{{"calc", "NRTR(C, 2)", "--data", "DATA", "--lib", "no/such/lib"}, 1,
+        BadInput{{"calc", "NRTR(C, 2)", "--data", "DATA", "--lib", "no/such/lib"},
+                 1,
                  "library not found: no/such/lib"},
         BadInput{{"describe", "--bogus"}, 2, "unknown option: --bogus"}));
 

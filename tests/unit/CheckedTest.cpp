@@ -1,12 +1,11 @@
 // Rounding, checked arithmetic and the catch point.
-#include "common/Checked.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 #include <string>
 
+#include "common/Checked.h"
 #include "common/GuardedCall.h"
 
 namespace msx {

@@ -1,7 +1,5 @@
 // The shared helpers: date-time conversion, the weighted average, appending
 // a line, the code-page flag.
-#include "common/MSX_QMR_CommonFunc.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -12,6 +10,7 @@
 #include <vector>
 
 #include "common/Fault.h"
+#include "common/MSX_QMR_CommonFunc.h"
 #include "host/MSXStruct.h"
 
 namespace msx {
@@ -32,7 +31,7 @@ TEST(HostDateTime, DateAndTimeOfDay) {
   EXPECT_EQ(HostDateTime(20061223, 0), kDec23of2006);
   EXPECT_EQ(HostDateTime(18991230, 0), 0);
   EXPECT_EQ(HostDateTime(18991229, 0), -1);
-  EXPECT_EQ(HostDateTime(10101, 0), -693593);      // 1 January of year 1
+  EXPECT_EQ(HostDateTime(10101, 0), -693593);     // 1 January of year 1
   EXPECT_EQ(HostDateTime(99991231, 0), 2958465);  // the last encodable day
   EXPECT_EQ(HostDateTime(20061223, 1530000), kDec23of2006 + 15.5 / 24);
   EXPECT_EQ(HostDateTime(20000229, 1200000), 36585.5);  // a leap day
@@ -42,7 +41,8 @@ TEST(HostDateTime, TheLastDigitIsMilliseconds) {
   const double whole = HostDateTime(20061223, 1530000);
   const double plus5ms = HostDateTime(20061223, 1530005);
   EXPECT_NEAR((plus5ms - whole) * 86400000.0, 5.0, 1e-3);
-  EXPECT_EQ(plus5ms, static_cast<double>(39074.0L + static_cast<double>(55800005.0L / 86400000.0L)));
+  EXPECT_EQ(plus5ms,
+            static_cast<double>(39074.0L + static_cast<double>(55800005.0L / 86400000.0L)));
   // Two stamps a tenth of a second apart in the digits are 1 ms apart.
   EXPECT_NEAR((HostDateTime(20061223, 1530001) - whole) * 86400000.0, 1.0, 1e-3);
 }

@@ -1,7 +1,5 @@
 // NRTR: worked cases, the valid range and the fault paths, through the
 // computation and through the exported function.
-#include "indicators/MSX_QMR_NRTR.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +9,7 @@
 #include <vector>
 
 #include "host/Export.h"
+#include "indicators/MSX_QMR_NRTR.h"
 
 MSX_EXPORT int32_t MSX_CALL NRTR(const msx::HostDataRecord*, const msx::HostSeriesArgs*,
                                  const msx::HostNumericArgs*, const msx::HostStringArgs*,
@@ -67,11 +66,11 @@ TEST(Nrtr, PhasesTurnWhereThePriceCrossesTheLine) {
   //            bar 0   1      2       3     4      5
   NrtrChart c({50, 80, 100, 89, 95, 98}, 10.0f);
   ASSERT_EQ(c.Call(), 0);
-  EXPECT_EQ(c.R(1), 88.0f);   // undecided: 80 x 1.1
-  EXPECT_EQ(c.R(2), 90.0f);   // 100 > 88 turns up: 100 x 0.9
-  EXPECT_EQ(c.R(3), 97.9f);   // 89 <= 90 turns down on the same bar: 89 x 1.1
-  EXPECT_EQ(c.R(4), 97.9f);   // 95 stays below the line
-  EXPECT_EQ(c.R(5), 88.2f);   // 98 > 97.9 turns up: 98 x 0.9
+  EXPECT_EQ(c.R(1), 88.0f);  // undecided: 80 x 1.1
+  EXPECT_EQ(c.R(2), 90.0f);  // 100 > 88 turns up: 100 x 0.9
+  EXPECT_EQ(c.R(3), 97.9f);  // 89 <= 90 turns down on the same bar: 89 x 1.1
+  EXPECT_EQ(c.R(4), 97.9f);  // 95 stays below the line
+  EXPECT_EQ(c.R(5), 88.2f);  // 98 > 97.9 turns up: 98 x 0.9
   EXPECT_EQ(c.result.first, 1);
   EXPECT_EQ(c.result.last, 5);
 }
@@ -195,7 +194,10 @@ TEST(Nrtr, MatchesThePlainComputationBitForBitOnNoisyPrices) {
   for (int i = 0; i < 5000; ++i) {
     state = state * 1664525u + 1013904223u;
     // A symmetric walk on a 0.01 grid; the percentage changes in runs.
-    price = std::max(1.0f, std::round((price + static_cast<float>(static_cast<int>(state >> 27) - 16) / 20) * 100) / 100);
+    price = std::max(
+        1.0f,
+        std::round((price + static_cast<float>(static_cast<int>(state >> 27) - 16) / 20) * 100) /
+            100);
     prices.push_back(price);
     percents.push_back(0.5f + static_cast<float>((i / 37) % 9) * 0.75f);
   }

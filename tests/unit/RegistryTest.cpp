@@ -1,6 +1,4 @@
 // The registry, the describe routines and the load order.
-#include "host/Registry.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -10,6 +8,7 @@
 #include "host/Export.h"
 #include "host/HelpText.h"
 #include "host/MSX_QMR.h"
+#include "host/Registry.h"
 
 MSX_EXPORT int32_t MSX_CALL MSXInfo(msx::LibraryDescription*);
 MSX_EXPORT int32_t MSX_CALL MSXNthFunction(int32_t, msx::FunctionDescription*);
@@ -48,7 +47,8 @@ TEST(Registry, NrtrIsFunctionZero) {
   FunctionDescription f{};
   ASSERT_EQ(MSXNthFunction(0, &f), 0);
   EXPECT_STREQ(f.name, "NRTR");
-  EXPECT_STREQ(f.description, "\"New Russian\" Trailing Reverse Function based on percentage channel");
+  EXPECT_STREQ(f.description,
+               "\"New Russian\" Trailing Reverse Function based on percentage channel");
   EXPECT_EQ(f.argumentCount, 2);
   ArgumentDescription a{};
   ASSERT_EQ(MSXNthArg(0, 1, &a), 0);
@@ -93,8 +93,8 @@ constexpr ArgumentRow kChoiceArgs[] = {
     {kCustomArg, "[Broken]", 2, "NoId;Text,x1;"},
 };
 constexpr const char* kChoiceHelp[] = {"CHOICE - a test function", "          credit"};
-constinit const FunctionTable kChoiceTable{
-    "CHOICE", "Choice test", kChoiceArgs, kChoiceHelp, true, false};
+constinit const FunctionTable kChoiceTable{"CHOICE",    "Choice test", kChoiceArgs,
+                                           kChoiceHelp, true,          false};
 
 TEST(DescribeCustomString, ReadsTheChoicesByPosition) {
   CustomStringDescription c{};
@@ -123,8 +123,8 @@ TEST(DescribeCustomString, MissingOrMalformedEntriesAreRefusedUnwritten) {
 }
 
 TEST(Registration, CodePageFunctionsNeedTheFlag) {
-  constinit static const FunctionTable kCyrillicOnly{
-      "CYR", "Cyrillic only", kChoiceArgs, kChoiceHelp, false, true};
+  constinit static const FunctionTable kCyrillicOnly{"CYR",       "Cyrillic only", kChoiceArgs,
+                                                     kChoiceHelp, false,           true};
   LoadUnder("C");
   const int32_t before = gFunctionRegistry.count;
   const std::string helpBefore(gHelpText.View());
@@ -154,11 +154,12 @@ TEST(Registration, AFullRegistrySkipsTheRowButKeepsTheHelpLines) {
 TEST(HelpText, EveryGroupEndsWithCrLfAndAnEmptyLine) {
   LoadUnder("C");
   const std::string help(gHelpText.View());
-  EXPECT_EQ(help.rfind(
-                "NRTR -    \"New Russian\" Trailing Reverse Function based on percentage channel\r\n"
-                "          ",
-                0),
-            0u);
+  EXPECT_EQ(
+      help.rfind(
+          "NRTR -    \"New Russian\" Trailing Reverse Function based on percentage channel\r\n"
+          "          ",
+          0),
+      0u);
   EXPECT_EQ(help.substr(help.size() - 4), "\r\n\r\n");
 }
 

@@ -1,6 +1,6 @@
-#include "host/Token.h"
-
 #include <gtest/gtest.h>
+
+#include "host/Token.h"
 
 namespace msx {
 namespace {

@@ -23,11 +23,11 @@ formulas=tests/windows/formulas.txt
 mkdir -p "$out"
 
 case $arch in
-  win64) wine=/usr/lib/wine/wine64; export WINEARCH=win64 ;;
-  win32) wine=/usr/lib/wine/wine; export WINEARCH=win32 ;;
+  win64) wine=/usr/lib/wine/wine64 ;;
+  win32) wine=/usr/lib/wine/wine ;;
   *) echo "run_suite: unknown target $arch" >&2; exit 2 ;;
 esac
-export WINEPREFIX=$root/build/wine-$arch WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win64 WINEPREFIX=$root/build/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 failures=0
 pass() { echo "  ok: $1"; }
@@ -51,7 +51,7 @@ if [ ! -f "$build/msxhost.exe" ] || [ ! -f "$build/msx_qmr.dll" ]; then
 fi
 if [ ! -d "$WINEPREFIX" ]; then
   echo "run_suite: creating the Wine prefix $WINEPREFIX (once; takes a few minutes)"
-  "$wine" wineboot --init >/dev/null 2>&1
+  /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
   /usr/lib/wine/wineserver -w 2>/dev/null || true
 fi
 

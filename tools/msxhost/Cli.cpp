@@ -145,7 +145,8 @@ CommandOutput Batch(const ParsedCommand& parsed) {
     if (formula.empty() || formula.front() == '#') continue;
     output.out += "== " + formula + "\n";
     try {
-      output.out += ResultTable(chart, EvaluateFormula(ParseFormula(formula), chart, records, library));
+      output.out +=
+          ResultTable(chart, EvaluateFormula(ParseFormula(formula), chart, records, library));
     } catch (const HostError& e) {
       output.out += std::string("error: ") + e.what() + "\n";
       output.exitCode = std::max(output.exitCode, e.exitCode());
