@@ -1,4 +1,5 @@
 // The computational half of the common-functions module: no platform calls.
+#include "common/Calendar.h"
 #include "common/Checked.h"
 #include "common/Fault.h"
 #include "common/MSX_QMR_CommonFunc.h"
@@ -12,13 +13,6 @@ constinit bool gCodePageFlag = false;
 int32_t Part(int32_t v) {
   if (v < 0 || v > 65535) RaiseFault(kRangeCheckError);
   return v;
-}
-
-bool IsLeapYear(int32_t y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-
-int32_t DaysInMonth(int32_t y, int32_t m) {
-  static constexpr int32_t kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return m == 2 && IsLeapYear(y) ? 29 : kDays[m - 1];
 }
 
 // Days from 30 December 1899 to the given calendar date.
@@ -46,9 +40,7 @@ double HostDateTime(int32_t date, int32_t time) {
   const int32_t minutes = Part((time / 1000) % 100);
   const int32_t hours = Part(time / 100000);
 
-  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 ||
-      day > DaysInMonth(year, month))
-    RaiseFault(kInvalidDateEncode);
+  if (!IsCalendarDate(year, month, day)) RaiseFault(kInvalidDateEncode);
   if (hours > 23 || minutes > 59 || seconds > 59) RaiseFault(kInvalidTimeEncode);
 
   const int64_t ms = ((static_cast<int64_t>(hours) * 60 + minutes) * 60 + seconds) * 1000 + millis;

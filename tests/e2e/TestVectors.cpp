@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "Files.h"
+#include "Text.h"
 
 namespace msxtest {
 namespace {
@@ -49,12 +50,8 @@ TestVector ReadVector(const std::string& path) {
   const std::string text = msxhost::ReadWholeFile(path);
   bool inExpected = false;
   int lineNumber = 0;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    const std::string_view line = Trim(std::string_view(text).substr(start, end - start));
-    start = end + 1;
+  for (const std::string_view raw : msxhost::SplitLines(text)) {
+    const std::string_view line = Trim(raw);
     const std::string where = path + ":" + std::to_string(++lineNumber);
     if (line.empty()) continue;
     if (line.starts_with("#")) {

@@ -6,19 +6,11 @@
 #include <string>
 
 #include "common/Checked.h"
+#include "FaultOf.h"
 #include "common/GuardedCall.h"
 
 namespace msx {
 namespace {
-
-std::string FaultOf(auto&& body) {
-  try {
-    body();
-  } catch (const Fault& f) {
-    return f.what();
-  }
-  return "no fault";
-}
 
 TEST(Rounding, HalvesGoToTheEvenNeighbour) {
   EXPECT_EQ(RoundToInt32(0.5L), 0);

@@ -9,21 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "FaultOf.h"
 #include "common/Fault.h"
 #include "common/MSX_QMR_CommonFunc.h"
 #include "host/MSXStruct.h"
 
 namespace msx {
 namespace {
-
-std::string FaultOf(auto&& body) {
-  try {
-    body();
-  } catch (const Fault& f) {
-    return f.what();
-  }
-  return "no fault";
-}
 
 constexpr double kDec23of2006 = 39074;  // days since 30 December 1899
 

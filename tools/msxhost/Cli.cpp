@@ -135,13 +135,8 @@ CommandOutput Batch(const ParsedCommand& parsed) {
   const LoadedLibrary library(LibraryPath(parsed));
   CommandOutput output{kExitOk, DescribeLibrary(library), {}};
   const std::string list = ReadWholeFile(parsed.positional.front());
-  std::size_t start = 0;
-  while (start < list.size()) {
-    std::size_t end = list.find('\n', start);
-    if (end == std::string::npos) end = list.size();
-    std::string formula = list.substr(start, end - start);
-    start = end + 1;
-    if (!formula.empty() && formula.back() == '\r') formula.pop_back();
+  for (const std::string_view line : SplitLines(list)) {
+    const std::string formula(TrimBlanks(line));
     if (formula.empty() || formula.front() == '#') continue;
     output.out += "== " + formula + "\n";
     try {

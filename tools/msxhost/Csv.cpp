@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "Files.h"
+#include "common/Calendar.h"
 #include "HostError.h"
 #include "Text.h"
 
@@ -45,14 +46,6 @@ bool AllDigits(std::string_view text) {
 
 int32_t Digits(std::string_view text) { return ParseInt(text).value_or(-1); }
 
-bool IsLeapYear(int32_t y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-
-bool IsCalendarDate(int32_t y, int32_t m, int32_t d) {
-  constexpr int32_t kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (y < 1 || y > 9999 || m < 1 || m > 12 || d < 1) return false;
-  return d <= kDays[m - 1] + ((m == 2 && IsLeapYear(y)) ? 1 : 0);
-}
-
 // YYYYMMDD or YYYY-MM-DD as the host's integer YYYYMMDD.
 std::optional<int32_t> ParseDate(std::string_view text) {
   int32_t y = -1, m = -1, d = -1;
@@ -67,7 +60,7 @@ std::optional<int32_t> ParseDate(std::string_view text) {
     m = Digits(text.substr(5, 2));
     d = Digits(text.substr(8, 2));
   }
-  if (!IsCalendarDate(y, m, d)) return std::nullopt;
+  if (!msx::IsCalendarDate(y, m, d)) return std::nullopt;
   return y * 10000 + m * 100 + d;
 }
 
@@ -102,14 +95,8 @@ class CsvReader {
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // UTF-8 byte order mark
     int64_t lineNumber = 0;
     bool haveHeader = false;
-    std::size_t start = 0;
-    while (start < text.size()) {
-      std::size_t end = text.find('\n', start);
-      if (end == std::string_view::npos) end = text.size();
-      std::string_view line = text.substr(start, end - start);
-      start = end + 1;
+    for (const std::string_view line : SplitLines(text)) {
       ++lineNumber;
-      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
       if (TrimBlanks(line).empty()) continue;
       if (!haveHeader) {
         ReadHeader(line, lineNumber);

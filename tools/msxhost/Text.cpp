@@ -1,5 +1,7 @@
 #include "Text.h"
 
+#include <vector>
+
 #include <charconv>
 #include <system_error>
 
@@ -83,25 +85,39 @@ std::string FormatTime(int32_t hostTime) {
   return Padded(hostTime / 10, 6);
 }
 
-std::optional<float> ParseFloat(std::string_view text) {
-  // std::from_chars takes no leading plus sign.
+namespace {
+
+// A whole text as one number of type T, locale-independent; a leading "+"
+// is taken as std::from_chars does not.
+template <class T>
+std::optional<T> ParseNumber(std::string_view text) {
   if (text.size() > 1 && text.front() == '+' && text[1] != '-' && text[1] != '+')
     text.remove_prefix(1);
   if (text.empty()) return std::nullopt;
-  float value = 0;
+  T value{};
   const std::from_chars_result r = std::from_chars(text.data(), text.data() + text.size(), value);
   if (r.ec != std::errc() || r.ptr != text.data() + text.size()) return std::nullopt;
   return value;
 }
 
-std::optional<int32_t> ParseInt(std::string_view text) {
-  if (text.size() > 1 && text.front() == '+' && text[1] != '-' && text[1] != '+')
-    text.remove_prefix(1);
-  if (text.empty()) return std::nullopt;
-  int32_t value = 0;
-  const std::from_chars_result r = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (r.ec != std::errc() || r.ptr != text.data() + text.size()) return std::nullopt;
-  return value;
+}  // namespace
+
+std::optional<float> ParseFloat(std::string_view text) { return ParseNumber<float>(text); }
+
+std::optional<int32_t> ParseInt(std::string_view text) { return ParseNumber<int32_t>(text); }
+
+std::vector<std::string_view> SplitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.push_back(line);
+    start = end + 1;
+  }
+  return lines;
 }
 
 }  // namespace msxhost

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace msxhost {
 
@@ -52,5 +53,9 @@ std::optional<float> ParseFloat(std::string_view text);
 
 // The whole text as a 32-bit integer with an optional sign.
 std::optional<int32_t> ParseInt(std::string_view text);
+
+// The lines of a text, without their "\n" or "\r\n"; line N of the file is
+// element N - 1. A final line end adds no empty line.
+std::vector<std::string_view> SplitLines(std::string_view text);
 
 }  // namespace msxhost
