@@ -4,6 +4,7 @@
 // to the other side. The percentage is itself a series.
 #include "indicators/MSX_QMR_NRTR.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "common/GuardedCall.h"
@@ -77,11 +78,13 @@ BarRange ComputeNrtr(const HostSeries& close, const HostSeries& koefficient, con
   Line below;  // H x (1 - k), the line of the up phase
   Line above;  // L x (1 + k), the line of the down phase
 
-  for (int64_t bar = s; bar <= common.last; ++bar) {
-    const int32_t i = CheckedIndex(bar);
+  // Bars up to 65499 are inside the host's arrays; a last index beyond it
+  // fails after them, as a checked index would on bar 65500.
+  const int32_t last = std::min(common.last, kMaxIndex);
+  for (int32_t i = s; i <= last; ++i) {
     const float price = Operand(p[i]);
-    if (!(Operand(k100[i]) == percent)) {
-      percent = k100[i];
+    if (!(k100[i] == percent)) {  // also true for a NaN, which Operand refuses
+      percent = Operand(k100[i]);
       const double k = StoreDouble(static_cast<long double>(percent) / 100);
       lower = StoreDouble(1.0L - k);
       upper = StoreDouble(1.0L + k);
@@ -108,6 +111,7 @@ BarRange ComputeNrtr(const HostSeries& close, const HostSeries& koefficient, con
       }
     }
   }
+  if (common.last > kMaxIndex) RaiseFault(kRangeCheckError);
   return {s, common.last};
 }
 
