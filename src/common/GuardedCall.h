@@ -10,6 +10,7 @@
 
 #include "common/Checked.h"
 #include "common/Fault.h"
+#include "common/FloatEnvironment.h"
 #include "host/MSXStruct.h"
 
 namespace msx {
@@ -41,11 +42,14 @@ inline void Report(ResultRec* result, ErrorPolicy policy, const char* message) n
 }
 }  // namespace detail
 
-// Runs body(), which computes the result values and returns the valid range.
-// On success the range goes into the result series and the call returns 0;
-// on any fault the call returns -1 and the range stays as it was.
+// Runs body(), which computes the result values and returns the valid range,
+// in the floating-point environment the algorithms are written for (the
+// host's is restored on return). On success the range goes into the result
+// series and the call returns 0; on any fault the call returns -1 and the
+// range stays as it was.
 template <class Body>
 int32_t GuardedCall(ResultRec* result, ErrorPolicy policy, Body&& body) noexcept {
+  const FloatEnvironmentScope floatEnvironment;
   try {
     const BarRange range = body();
     result->result->first = range.first;

@@ -21,17 +21,29 @@ constexpr ModuleSteps kModules[] = {
 
 std::span<const ModuleSteps> Modules() { return kModules; }
 
-void LibraryLoad() {
+void LibraryLoad() noexcept {
   ClearRegistry();
-  for (const ModuleSteps& m : kModules) m.load();
+  // Load runs inside the host's loader, where nothing may escape: a step
+  // that fails (memory exhausted) leaves its module out and the rest load.
+  for (const ModuleSteps& m : kModules) {
+    try {
+      m.load();
+    } catch (...) {
+    }
+  }
   // Number text is formatted and parsed with "." as the decimal point by
   // construction (std::to_chars and std::from_chars), whatever the locale:
   // there is no separator to set here.
 }
 
-void LibraryUnload(bool /*processTerminating*/) {
-  for (auto it = std::rbegin(kModules); it != std::rend(kModules); ++it)
-    if (it->unload != nullptr) it->unload();
+void LibraryUnload(bool /*processTerminating*/) noexcept {
+  for (auto it = std::rbegin(kModules); it != std::rend(kModules); ++it) {
+    if (it->unload == nullptr) continue;
+    try {
+      it->unload();
+    } catch (...) {
+    }
+  }
 }
 
 }  // namespace msx

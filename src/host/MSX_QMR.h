@@ -17,12 +17,12 @@ struct ModuleSteps {
 std::span<const ModuleSteps> Modules();
 
 // Runs at library load (DllMain or the shared object's constructor): clears
-// the registry and runs every module's load step.
-void LibraryLoad();
+// the registry and runs every module's load step. Never throws.
+void LibraryLoad() noexcept;
 
 // Runs at library unload, the steps in reverse order. processTerminating is
 // true when the whole process is ending rather than the library being freed.
-void LibraryUnload(bool processTerminating);
+void LibraryUnload(bool processTerminating) noexcept;
 
 // The MSXInfo text: the version and a notice of authorship.
 inline constexpr const char* kLibraryDescription =

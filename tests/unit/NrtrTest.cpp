@@ -208,6 +208,42 @@ TEST(Nrtr, MatchesThePlainComputationBitForBitOnNoisyPrices) {
   for (size_t i = 1; i < prices.size(); ++i) ASSERT_EQ(c.R(static_cast<int>(i)), plain[i]) << i;
 }
 
+#if defined(__i386__) || defined(__x86_64__)
+uint16_t X87ControlWord() {
+  uint16_t cw = 0;
+  __asm__ volatile("fnstcw %0" : "=m"(cw));
+  return cw;
+}
+void SetX87ControlWord(uint16_t cw) { __asm__ volatile("fldcw %0" : : "m"(cw)); }
+
+// A host that runs the x87 unit at 53-bit precision with the invalid,
+// division and overflow exceptions unmasked, as some Windows programs do.
+TEST(Nrtr, RunsInItsOwnFloatEnvironmentWhateverTheHostSet) {
+  constexpr uint16_t kHostControlWord = 0x0272;
+  SetX87ControlWord(kHostControlWord);
+
+  // 118.26 x 1.02 is 120.625206 formed in extended precision, 120.625198 in
+  // double: a host's 53-bit setting must not reach the computation.
+  NrtrChart precision({100, 118.26f, 118.26f}, 2.0f);
+  const int32_t precise = precision.Call();
+  const uint16_t afterSuccess = X87ControlWord();
+
+  // A line beyond the float range: an overflow that an unmasked host would
+  // turn into a trap is a plain fault.
+  NrtrChart overflow({3e38f, 3e38f, 3e38f}, -100.0f);
+  const int32_t failed = overflow.Call();
+  const uint16_t afterFault = X87ControlWord();
+
+  SetX87ControlWord(0x037F);
+  ASSERT_EQ(precise, 0);
+  EXPECT_EQ(precision.R(1), 120.625206f);
+  EXPECT_EQ(failed, -1);
+  EXPECT_STREQ(overflow.rec.szExtendedError, "ResultRec.szExtendedError");
+  EXPECT_EQ(afterSuccess, kHostControlWord);  // the host's setting comes back
+  EXPECT_EQ(afterFault, kHostControlWord);
+}
+#endif
+
 TEST(Nrtr, WrongArgumentCountsLeaveTheResultRecordUntouched) {
   NrtrChart c({10, 11, 12}, 2.0f);
   c.series.count = 3;
