@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "Files.h"
-#include "common/Calendar.h"
 #include "HostError.h"
 #include "Text.h"
+#include "common/Calendar.h"
 
 namespace msxhost {
 namespace {
@@ -170,28 +170,28 @@ class CsvReader {
       }
       const std::optional<float> value = ParseFloat(field);
       if (!value) Fail(lineNumber, "bad number \"" + std::string(field) + "\" in column " + name);
-      switch (columns_[i]) {
-        case Column::kOpen:
-          chart_.open.push_back(*value);
-          break;
-        case Column::kHigh:
-          chart_.high.push_back(*value);
-          break;
-        case Column::kLow:
-          chart_.low.push_back(*value);
-          break;
-        case Column::kClose:
-          chart_.close.push_back(*value);
-          break;
-        case Column::kVolume:
-          chart_.volume.push_back(*value);
-          break;
-        default:
-          chart_.extra[extra++].values.push_back(*value);
-          break;
-      }
+      std::vector<float>* price = PriceColumn(columns_[i]);
+      (price != nullptr ? *price : chart_.extra[extra++].values).push_back(*value);
     }
     chart_.times.push_back(time);
+  }
+
+  // The chart's vector of a price column; null for an extra column.
+  std::vector<float>* PriceColumn(Column column) {
+    switch (column) {
+      case Column::kOpen:
+        return &chart_.open;
+      case Column::kHigh:
+        return &chart_.high;
+      case Column::kLow:
+        return &chart_.low;
+      case Column::kClose:
+        return &chart_.close;
+      case Column::kVolume:
+        return &chart_.volume;
+      default:
+        return nullptr;
+    }
   }
 
   std::string fileName_;
