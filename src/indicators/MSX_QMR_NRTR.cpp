@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "common/GuardedCall.h"
+#include "indicators/TrailingReversal.h"
 
 namespace msx {
 namespace {
@@ -23,25 +24,42 @@ constexpr const char* kHelpLines[] = {
     "          Library code: the msx_qmr developers, 2026.",
 };
 
-enum Phase { kDown = -1, kUndecided = 0, kUp = 1 };
-
-// One side's line, mark x factor formed in extended precision and stored as
-// a float, kept until the mark or the factor changes.
-struct Line {
-  float value = 0;
-  bool stale = true;
-
-  void Move(double& mark, float price) {
-    if (mark != price) stale = true;
-    mark = price;
+// The lines of the percentage channel, H x (1 - k) below and L x (1 + k)
+// above, products formed in extended precision and stored as floats. The
+// factors depend only on the bar's percentage, which is mostly the same from
+// bar to bar, and each line only on its mark and factor: a line is worked out
+// again only when one of them changes.
+class PercentLines {
+ public:
+  // Takes the bar's percentage; a NaN is refused.
+  void SetPercent(float percent) {
+    if (percent == percent_) return;
+    percent_ = Operand(percent);
+    const double k = StoreDouble(static_cast<long double>(percent_) / 100);
+    below_ = {StoreDouble(1.0L - k)};
+    above_ = {StoreDouble(1.0L + k)};
   }
-  float At(double mark, double factor) {
-    if (stale) {
-      value = StoreFloat(static_cast<long double>(mark) * factor);
-      stale = false;
+  float Below(double high) { return below_.At(high); }
+  float Above(double low) { return above_.At(low); }
+
+ private:
+  struct Line {
+    double factor = 0;
+    double mark = std::numeric_limits<double>::quiet_NaN();  // never equal: not yet worked out
+    float value = 0;
+
+    float At(double m) {
+      if (!(m == mark)) {
+        mark = m;
+        value = StoreFloat(static_cast<long double>(m) * factor);
+      }
+      return value;
     }
-    return value;
-  }
+  };
+
+  float percent_ = std::numeric_limits<float>::quiet_NaN();
+  Line below_;
+  Line above_;
 };
 
 }  // namespace
@@ -63,53 +81,17 @@ BarRange ComputeNrtr(const HostSeries& close, const HostSeries& koefficient, con
 
   const float* p = close.values;
   const float* k100 = koefficient.values;
-
-  double h = p[s];  // highest price of the up phase
-  double l = h;     // lowest price of the down phase
+  TrailingReversal reversal(p[s]);
   out[s] = 0;
-  int phase = kUndecided;
-
-  // The factors depend only on the bar's percentage, which is mostly the
-  // same from bar to bar, and each line only on its mark and factor: both
-  // are worked out again only when what they depend on changes.
-  float percent = std::numeric_limits<float>::quiet_NaN();
-  double lower = 0;
-  double upper = 0;
-  Line below;  // H x (1 - k), the line of the up phase
-  Line above;  // L x (1 + k), the line of the down phase
+  PercentLines lines;
 
   // Bars up to 65499 are inside the host's arrays; a last index beyond it
   // fails after them, as a checked index would on bar 65500.
   const int32_t last = std::min(common.last, kMaxIndex);
   for (int32_t i = s; i <= last; ++i) {
     const float price = Operand(p[i]);
-    if (!(k100[i] == percent)) {  // also true for a NaN, which Operand refuses
-      percent = Operand(k100[i]);
-      const double k = StoreDouble(static_cast<long double>(percent) / 100);
-      lower = StoreDouble(1.0L - k);
-      upper = StoreDouble(1.0L + k);
-      below.stale = above.stale = true;
-    }
-
-    float& r = out[i];
-    if (phase >= kUndecided) {
-      if (price > h) below.Move(h, price);
-      r = below.At(h, lower);
-      if (price <= r) {  // compared with the stored float
-        phase = kDown;
-        above.Move(l, price);
-        r = above.At(l, upper);
-      }
-    }
-    if (phase <= kUndecided) {
-      if (price < l) above.Move(l, price);
-      r = above.At(l, upper);
-      if (price > r) {
-        phase = kUp;
-        below.Move(h, price);
-        r = below.At(h, lower);
-      }
-    }
+    lines.SetPercent(k100[i]);
+    out[i] = reversal.Step(price, lines);
   }
   if (common.last > kMaxIndex) RaiseFault(kRangeCheckError);
   return {s, common.last};
