@@ -38,6 +38,17 @@ inline uint32_t RoundToUInt32(long double x) {
   return static_cast<uint32_t>(r);
 }
 
+// Rounding towards minus infinity into a signed 32-bit integer: no integer
+// for NaN, the infinities and beyond the 64-bit range (invalid operation), a
+// range fault beyond 32 bits.
+inline int32_t FloorToInt32(long double x) {
+  const long double r = std::floor(x);
+  if (!(r >= -0x1p63L && r < 0x1p63L)) RaiseFault(kInvalidFloatOperation);
+  if (r < std::numeric_limits<int32_t>::min() || r > std::numeric_limits<int32_t>::max())
+    RaiseFault(kRangeCheckError);
+  return static_cast<int32_t>(r);
+}
+
 template <class T>
 T CheckedAdd(T a, T b) {
   T r;

@@ -50,17 +50,4 @@ double HostDateTime(int32_t date, int32_t time) {
   return static_cast<double>(static_cast<long double>(DaySerial(year, month, day)) + fraction);
 }
 
-double WeightedAverage(const float* series, int32_t i, int32_t n) {
-  if (n < 1 || i < n) return 0;
-  const SeriesIn x(series);
-  double sum = 0;
-  uint32_t weights = 0;
-  for (int32_t j = 1; j <= n; ++j) {
-    sum = static_cast<double>(static_cast<long double>(sum) +
-                              static_cast<long double>(j) * x[int64_t{i} - n + j]);
-    weights += static_cast<uint32_t>(j);
-  }
-  return static_cast<double>(static_cast<long double>(sum) / weights);
-}
-
 }  // namespace msx

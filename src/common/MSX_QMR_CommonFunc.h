@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/WeightedAverage.h"
+
 namespace msx {
 
 // True exactly when the system's OEM code page is 866 (Cyrillic); set once at
@@ -30,12 +32,7 @@ void DiagnosticLog(std::string_view message);
 // seconds above 59 "Invalid argument to time encode".
 double HostDateTime(int32_t date, int32_t time);
 
-// The linearly weighted average of the n values of series ending at index i:
-// X[i] weighs n, X[i - n + 1] weighs 1. 0 when n < 1 or i < n (the oldest
-// value used must have index 1 or more). Products are formed in extended
-// precision and the sum is stored as a double after each step. An index
-// outside 0 to 65499 is a range fault.
-double WeightedAverage(const float* series, int32_t i, int32_t n);
+// WeightedAverage(series, i, n): common/WeightedAverage.h.
 
 // The module's load and unload steps.
 void LoadCommonFunc();

@@ -2,6 +2,7 @@
 // a line, the code-page flag.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -82,6 +83,42 @@ TEST_F(WeightedAverageTest, TheOldestIndexUsedIsOneOrMore) {
 TEST_F(WeightedAverageTest, IndexesBeyondTheArrayFault) {
   EXPECT_EQ(FaultOf([&] { WeightedAverage(x.data(), 65500, 3); }), kRangeCheckError);
   EXPECT_NO_THROW(WeightedAverage(x.data(), 65499, 65499));
+  // A window longer than any chart (a rounded length up to 2^32 - 1) is 0.
+  EXPECT_EQ(WeightedAverage(x.data(), 65499, 4294967295LL), 0);
+}
+
+// 1 + 2^-52 plus three times a float just below 2^-53 / 3 lies within 2^-64
+// below the midpoint of two doubles: extended precision rounds it onto the
+// midpoint and the double store then to the even neighbour 1 + 2^-51, where a
+// sum formed in double gives 1 + 2^-52.
+void PlaceDoubleRoundingWindow(std::vector<float>& x, size_t at) {
+  const auto third = std::nextafter(static_cast<float>(0x1p-53 / 3), 0.0f);
+  ASSERT_LT(3.0L * third, 0x1p-53L);
+  x[at] = 1.0f;
+  x[at + 1] = 0x1p-53f;  // weight 2: 2^-52
+  x[at + 2] = third;     // weight 3
+}
+
+TEST_F(WeightedAverageTest, EachSumIsRoundedToExtendedThenToDouble) {
+  PlaceDoubleRoundingWindow(x, 1);
+  EXPECT_EQ(WeightedAverage(x.data(), 3, 3), static_cast<double>((1.0L + 0x1p-51L) / 6));
+}
+
+TEST_F(WeightedAverageTest, WindowsSummedSideBySideEqualOneAtATime) {
+  uint32_t state = 7;
+  for (size_t i = 1; i < 300; ++i) {
+    state = state * 1664525u + 1013904223u;
+    x[i] = static_cast<float>(state >> 8) / 65536.0f;
+  }
+  for (size_t at : {40u, 45u, 51u}) PlaceDoubleRoundingWindow(x, at);
+  for (int64_t n : {1, 3, 14, 50}) {
+    for (int32_t i = 0; i + 7 < 300; ++i) {
+      double block[8];
+      WeightedAverages<8>(x.data(), i, n, block);
+      for (int b = 0; b < 8; ++b)
+        ASSERT_EQ(block[b], WeightedAverage(x.data(), i + b, n)) << "n " << n << " bar " << i + b;
+    }
+  }
 }
 
 std::string ReadBytes(const std::string& path) {
