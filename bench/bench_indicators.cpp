@@ -6,12 +6,30 @@
 
 #include "PriceData.h"
 #include "host/MSXStruct.h"
+#include "indicators/MSX_QMR_CER.h"
 #include "indicators/MSX_QMR_NRTR.h"
+#include "indicators/MSX_QMR_NRTR_WATR.h"
+#include "indicators/MSX_QMR_RENKO_WATR.h"
 
 namespace {
 
 using msx::HostSeries;
 using msx::kMaxBars;
+
+// The per-bar rate of a run over all 65,500 bars, and, where a window is
+// averaged on every bar, the rate per window step (bars times length).
+void Rates(benchmark::State& state, int64_t windowLength = 0) {
+  const double bars = static_cast<double>(state.iterations()) * kMaxBars;
+  state.SetItemsProcessed(state.iterations() * kMaxBars);
+  state.counters["ns_per_bar"] =
+      benchmark::Counter(bars, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  if (windowLength > 0)
+    state.counters["ns_per_step"] =
+        benchmark::Counter(bars * static_cast<double>(windowLength),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+HostSeries Whole(std::vector<float>& v) { return {v.data(), 0, kMaxBars - 1}; }
 
 void BM_Nrtr(benchmark::State& state) {
   const msxbench::Bars& bars = msxbench::RealBars();
@@ -25,12 +43,58 @@ void BM_Nrtr(benchmark::State& state) {
     benchmark::DoNotOptimize(r);
     benchmark::DoNotOptimize(out.data());
   }
-  state.SetItemsProcessed(state.iterations() * kMaxBars);
-  state.counters["ns_per_bar"] =
-      benchmark::Counter(static_cast<double>(state.iterations()) * kMaxBars,
-                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  Rates(state);
 }
 // The percentage: a tight channel turns often, a wide one seldom.
 BENCHMARK(BM_Nrtr)->Arg(2)->Arg(5)->Unit(benchmark::kMicrosecond);
+
+void BM_NrtrWatr(benchmark::State& state) {
+  msxbench::Bars bars = msxbench::RealBars();
+  std::vector<float> length(kMaxBars, static_cast<float>(state.range(0)));
+  std::vector<float> multiplier(kMaxBars, 2.0f);
+  std::vector<float> out(kMaxBars);
+  const HostSeries p = Whole(bars.close), n = Whole(length), m = Whole(multiplier);
+  const HostSeries h = Whole(bars.high), l = Whole(bars.low);
+  for (auto _ : state) {
+    msx::BarRange r = msx::ComputeNrtrWatr(p, n, m, h, l, out.data());
+    benchmark::DoNotOptimize(r);
+    benchmark::DoNotOptimize(out.data());
+  }
+  Rates(state, state.range(0));
+}
+// Window lengths: the cost is bars times length.
+BENCHMARK(BM_NrtrWatr)->Arg(10)->Arg(14)->Arg(50)->Unit(benchmark::kMicrosecond);
+
+void BM_Cer(benchmark::State& state) {
+  msxbench::Bars bars = msxbench::RealBars();
+  std::vector<float> out(kMaxBars);
+  const HostSeries p = Whole(bars.close);
+  const auto length = static_cast<float>(state.range(0));
+  for (auto _ : state) {
+    msx::BarRange r = msx::ComputeCer(p, length, p, out.data());
+    benchmark::DoNotOptimize(r);
+    benchmark::DoNotOptimize(out.data());
+  }
+  Rates(state, state.range(0));
+}
+BENCHMARK(BM_Cer)->Arg(10)->Unit(benchmark::kMicrosecond);
+
+void BM_RenkoWatr(benchmark::State& state) {
+  msxbench::Bars bars = msxbench::RealBars();
+  std::vector<float> out(kMaxBars);
+  msx::HostDataRecord chart{};
+  chart.high = Whole(bars.high);
+  chart.low = Whole(bars.low);
+  chart.close = Whole(bars.close);
+  const auto mode = static_cast<int32_t>(state.range(0));
+  for (auto _ : state) {
+    msx::BarRange r = msx::ComputeRenkoWatr(chart.close, 2.0f, 10.0f, mode, chart, out.data());
+    benchmark::DoNotOptimize(r);
+    benchmark::DoNotOptimize(out.data());
+  }
+  Rates(state, 10);
+}
+// Smoothing length 10 in every mode: Up, Dn, Auto, Long, Short, Both.
+BENCHMARK(BM_RenkoWatr)->DenseRange(0, 5)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

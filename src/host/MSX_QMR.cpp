@@ -5,7 +5,10 @@
 
 #include "common/MSX_QMR_CommonFunc.h"
 #include "host/Registry.h"
+#include "indicators/MSX_QMR_CER.h"
 #include "indicators/MSX_QMR_NRTR.h"
+#include "indicators/MSX_QMR_NRTR_WATR.h"
+#include "indicators/MSX_QMR_RENKO_WATR.h"
 
 namespace msx {
 namespace {
@@ -15,6 +18,9 @@ namespace {
 constexpr ModuleSteps kModules[] = {
     {"MSX_QMR_CommonFunc", LoadCommonFunc, UnloadCommonFunc},
     {"MSX_QMR_NRTR", LoadNrtr, nullptr},
+    {"MSX_QMR_NRTR_WATR", LoadNrtrWatr, nullptr},
+    {"MSX_QMR_CER", LoadCer, nullptr},
+    {"MSX_QMR_RENKO_WATR", LoadRenkoWatr, nullptr},
 };
 
 }  // namespace

@@ -28,6 +28,15 @@ const std::vector<Expected>& AllFunctions() {
        "\"New Russian\" Trailing Reverse Function based on percentage channel",
        {"Close[]", "Koefficient[]"},
        false},
+      {"NRTR_WATR",
+       "NRTR based on Weighted Average True Range with Multiplier",
+       {"Close[]", "Length[]", "Multiplier[]"},
+       false},
+      {"CER", "Centered Extremum Range", {"Close[]", "Length"}, false},
+      {"RENKO_WATR",
+       "Renko-Adaptive indicator (based on ATR) ",
+       {"Close[]", "Multiplier", "Smooth", "[Up|U|Dn|D|Auto|A|Long|L|Short|S|Both|B]"},
+       false},
   };
   return all;
 }
@@ -60,6 +69,22 @@ TEST(Describe, TheOfferedFunctionsInTheHostsOrder) {
     for (size_t a = 0; a < f.arguments.size(); ++a)
       EXPECT_EQ(f.arguments[a].name, offered[i]->arguments[a]) << f.name;
   }
+}
+
+// RENKO_WATR's mode: twelve texts, two for each of the six modes, read
+// through MSXNthCustomString; an index beyond the list is refused.
+TEST(Describe, RenkoModesOfferEveryTextWithItsId) {
+  const msxhost::FunctionInfo* renko = Library().FindFunction("RENKO_WATR");
+  ASSERT_NE(renko, nullptr);
+  ASSERT_EQ(renko->arguments.size(), 4u);
+  const auto& mode = renko->arguments[3];
+  EXPECT_EQ(mode.type, kCustomArg);
+  std::string list;
+  for (const auto& c : mode.choices) list += c.text + "," + std::to_string(c.id) + ";";
+  EXPECT_EQ(list, "Up,0;U,0;Dn,1;D,1;Auto,2;A,2;Long,3;L,3;Short,4;S,4;Both,5;B,5;");
+  CustomStringDescription c{};
+  EXPECT_EQ(Entry<NthCustomFn>("MSXNthCustomString")(3, 3, 12, &c), -1);
+  EXPECT_EQ(Entry<NthCustomFn>("MSXNthCustomString")(3, 2, 0, &c), -1);  // Smooth is a number
 }
 
 TEST(Describe, LibraryTextAndInterfaceVersion) {
