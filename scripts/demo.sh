@@ -25,6 +25,10 @@ formulas=(
   "nrtr_2|NRTR(C, 2)"
   "nrtr_5_extfml|ExtFml(\"MSX_QMR.NRTR\", C, 5)"
   "nrtr_of_nrtr|NRTR(NRTR(C, 2), 3)"
+  "nrtr_watr_14_2|NRTR_WATR(C, 14, 2)"
+  "cer_10|CER(C, 10)"
+  "renko_watr_auto|RENKO_WATR(C, 2, 10, Auto)"
+  "renko_watr_both|RENKO_WATR(C, 2, 10, Both)"
 )
 
 echo "== Functions over $data ($(($(wc -l <"$data") - 1)) daily bars)"
@@ -34,7 +38,9 @@ for entry in "${formulas[@]}"; do
   "$host" calc "$formula" --data "$data" --out "$out/$name.csv" --svg "$out/$name.svg"
 done
 echo
-echo "== Last five values of NRTR(C, 2)"
-tail -n 5 "$out/nrtr_2.csv"
+for name in nrtr_2 nrtr_watr_14_2 cer_10 renko_watr_auto; do
+  echo "== Last three values in $out/$name.csv"
+  tail -n 3 "$out/$name.csv"
+done
 echo
 echo "Results: $out/ (CSV and SVG per formula; open the .svg files in a browser)"
