@@ -5,6 +5,8 @@
 
 #include "common/MSX_QMR_CommonFunc.h"
 #include "host/Registry.h"
+#include "indicators/MSX_QMR_JMA.h"
+#include "indicators/MSX_QMR_JTPO.h"
 #include "indicators/MSX_QMR_NRTR.h"
 
 namespace msx {
@@ -15,6 +17,8 @@ namespace {
 constexpr ModuleSteps kModules[] = {
     {"MSX_QMR_CommonFunc", LoadCommonFunc, UnloadCommonFunc},
     {"MSX_QMR_NRTR", LoadNrtr, nullptr},
+    {"MSX_QMR_JMA", LoadJma, nullptr},
+    {"MSX_QMR_JTPO", LoadJtpo, nullptr},
 };
 
 }  // namespace
