@@ -28,6 +28,8 @@ const std::vector<Expected>& AllFunctions() {
        "\"New Russian\" Trailing Reverse Function based on percentage channel",
        {"Close[]", "Koefficient[]"},
        false},
+      {"JMA", "JMA", {"Close[]", "Length", "Phase"}, true},
+      {"JTPO", "JTPO", {"Close[]", "Length"}, true},
   };
   return all;
 }
