@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
-#include <utility>
 
 #include "common/GuardedCall.h"
 
@@ -30,9 +29,9 @@ constexpr const char* kHelpLines[] = {
 constexpr int32_t kSlots = kJtpoMaxWindow + 1;
 
 struct Window {
-  int32_t size;       // n
-  double rankScale;   // 12 / ((n - 1) n (n + 1))
-  double rankMean;    // (n + 1) / 2
+  int32_t size;      // n
+  double rankScale;  // 12 / ((n - 1) n (n + 1))
+  double rankMean;   // (n + 1) / 2
 };
 
 // The product is formed in 32-bit signed integers, as the window length
@@ -51,49 +50,79 @@ Window DeriveWindow(uint32_t length) {
           static_cast<double>(n + 1) * 0.5};
 }
 
-struct RankWork {
-  double sortedPrices[kSlots];
-  double timeRanks[kSlots];
-  double priceRanks[kSlots];
-};
+// The window's prices with their ranks. A price's rank is one more than the
+// number of smaller prices in the window; equal prices share the mean of the
+// ranks they occupy: the number of smaller prices plus half of one more than
+// the number of equal ones. Twice a rank is a whole number, kept per slot and
+// moved with its price. Once the window is full each new bar changes every
+// rank only by what the price leaving and the price arriving compare to it,
+// so a bar costs O(n) instead of sorting the window again.
+//
+// The correlation's sum t = sum of (rank - mean) (time - mean) is exact
+// either way (quarters of whole numbers, far inside a double's precision):
+// it is the very number the selection sort with averaged runs of equal
+// prices gives, and rankScale * t is formed in double precision from it.
+class RankWindow {
+ public:
+  explicit RankWindow(const Window& w) : n_(w.size), rankScale_(w.rankScale) {}
 
-// The rank correlation of the n prices of priceWindow (oldest in slot 1).
-double RankCorrelation(const double* priceWindow, const Window& w, RankWork& work) {
-  const int32_t n = w.size;
-  double* sorted = work.sortedPrices;
-  double* timeRanks = work.timeRanks;
-  double* priceRanks = work.priceRanks;
-  for (int32_t i = 1; i <= n; ++i) {
-    timeRanks[i] = i;
-    priceRanks[i] = i;
-    sorted[i] = priceWindow[i];
+  // Stores x in a slot of a filling window (slots 1..300).
+  void Fill(int32_t slot, double x) {
+    if (slot > kJtpoMaxWindow) RaiseFault(kRangeCheckError);
+    priceWindow_[slot] = x;
   }
-  // Selection sort: the first of equal smallest values wins, and the time
-  // ranks move with their prices.
-  for (int32_t i = 1; i < n; ++i) {
-    int32_t smallest = i;
-    for (int32_t j = i + 1; j <= n; ++j)
-      if (sorted[j] < sorted[smallest]) smallest = j;
-    std::swap(sorted[i], sorted[smallest]);
-    std::swap(timeRanks[i], timeRanks[smallest]);
+
+  // Ranks every price of the window that has just filled.
+  void RankAll() {
+    for (int32_t k = 1; k <= n_; ++k) {
+      int32_t twice = 0;
+      for (int32_t j = 1; j <= n_; ++j) twice += Weigh(priceWindow_[j], priceWindow_[k]);
+      twiceRank_[k] = twice + 1;  // the price itself counted once as equal
+    }
   }
-  // Equal prices share the average of their ranks.
-  for (int32_t i = 1; i < n;) {
-    int32_t j = i + 1;
-    double s = priceRanks[i];
-    for (; j <= n && sorted[j] == sorted[i]; ++j) s += priceRanks[j];
-    if (j - i > 1) std::fill(priceRanks + i, priceRanks + j, s / (j - i));
-    i = j;
+
+  // Drops the oldest price, moves the others one slot down and takes x in
+  // slot n.
+  void Slide(double x) {
+    const double gone = priceWindow_[1];
+    int32_t arriving = 2;  // itself: no smaller price, one equal
+    for (int32_t k = 1; k < n_; ++k) {
+      const double e = priceWindow_[k + 1];
+      priceWindow_[k] = e;
+      twiceRank_[k] = twiceRank_[k + 1] + Weigh(x, e) - Weigh(gone, e);
+      arriving += Weigh(e, x);
+    }
+    priceWindow_[n_] = x;
+    twiceRank_[n_] = arriving;
   }
-  double t = 0;
-  for (int32_t i = 1; i <= n; ++i) t += (priceRanks[i] - w.rankMean) * (timeRanks[i] - w.rankMean);
-  return w.rankScale * t;
-}
+
+  double Correlation() const {
+    const int32_t twiceMean = n_ + 1;
+    int64_t sum = 0;  // 4t
+    for (int32_t k = 1; k <= n_; ++k)
+      sum += int64_t{twiceRank_[k] - twiceMean} * (2 * k - twiceMean);
+    return rankScale_ * (static_cast<double>(sum) * 0.25);
+  }
+
+ private:
+  // What other adds to twice the rank of price: 2 when smaller, 1 when equal.
+  static int32_t Weigh(double other, double price) {
+    return 2 * int32_t{other < price} + int32_t{other == price};
+  }
+
+  int32_t n_;
+  double rankScale_;
+  double priceWindow_[kSlots] = {};  // oldest in slot 1
+  int32_t twiceRank_[kSlots] = {};
+};
 
 }  // namespace
 
 constinit const FunctionTable kJtpoTable{
-    "JTPO", "JTPO", kArguments, kHelpLines,
+    "JTPO",
+    "JTPO",
+    kArguments,
+    kHelpLines,
     /*emptyLineAfterHelp=*/true,
     /*codePageOnly=*/true,
 };
@@ -108,9 +137,8 @@ BarRange ComputeJtpo(const HostSeries& close, const HostSeries& price, float len
   }
   const uint32_t l = RoundToUInt32(length);
 
-  double priceWindow[kSlots] = {};
-  RankWork work;
   Window w{};  // derived when the first window starts
+  RankWindow window(w);
   int32_t windowFill = 0;
   bool priceChanged = false;
   double lastPrice = 0;
@@ -120,28 +148,31 @@ BarRange ComputeJtpo(const HostSeries& close, const HostSeries& price, float len
   const int32_t stop = std::min(last, kMaxIndex);
   for (int32_t b = first; b <= stop; ++b) {
     const double x = Operand(price.values[b]);
+    float value = 0;
     if (windowFill == 0) {
-      if (w.size == 0) w = DeriveWindow(l);
+      if (w.size == 0) window = RankWindow(w = DeriveWindow(l));
       windowFill = 1;
       priceChanged = false;
       lastPrice = x;
-      priceWindow[1] = x;
+      window.Fill(1, x);
+    } else if (windowFill >= w.size) {  // full: stays full
+      windowFill = w.size + 1;
+      window.Slide(x);
+      value = StoreFloat(window.Correlation());
     } else {
-      windowFill = windowFill <= w.size ? windowFill + 1 : w.size + 1;
+      ++windowFill;
       const double previous = lastPrice;
       lastPrice = x;
-      if (windowFill > w.size) {
-        std::copy(priceWindow + 2, priceWindow + w.size + 1, priceWindow + 1);
-        priceWindow[w.size] = x;
-      } else {
-        if (windowFill > kJtpoMaxWindow) RaiseFault(kRangeCheckError);
-        priceWindow[windowFill] = x;
-      }
+      window.Fill(windowFill, x);
       if (windowFill <= w.size - 1 && previous != x) priceChanged = true;
-      // The first n - 1 prices were all equal: the window starts afresh.
-      if (windowFill == w.size - 1 && !priceChanged) windowFill = 0;
+      if (windowFill == w.size) {
+        window.RankAll();
+        value = StoreFloat(window.Correlation());
+      } else if (windowFill == w.size - 1 && !priceChanged) {
+        windowFill = 0;  // the first n - 1 prices were all equal: start afresh
+      }
     }
-    out[b] = windowFill < w.size ? 0.0f : StoreFloat(RankCorrelation(priceWindow, w, work));
+    out[b] = value;
   }
   if (last > kMaxIndex) RaiseFault(kRangeCheckError);
 
