@@ -239,8 +239,8 @@ class JmaState {
 
   void Filter(float x) {
     const Ext beta = p_.smoothingBeta;
-    const float p = relativeVolatility_ == 1 ? p_.smoothingBeta
-                                              : StoreFloat(powl(beta, relativeVolatility_));
+    const float p =
+        relativeVolatility_ == 1 ? p_.smoothingBeta : StoreFloat(powl(beta, relativeVolatility_));
     ema_ = StoreFloat((1 - Ext{p}) * x + Ext{p} * ema_);
     correction_ = StoreFloat((Ext{x} - ema_) * (1 - beta) + beta * correction_);
     const float e = StoreFloat(Ext{p_.phaseFactor} * correction_ + ema_);
@@ -280,7 +280,10 @@ class JmaState {
 }  // namespace
 
 constinit const FunctionTable kJmaTable{
-    "JMA", "JMA", kArguments, kHelpLines,
+    "JMA",
+    "JMA",
+    kArguments,
+    kHelpLines,
     /*emptyLineAfterHelp=*/true,
     /*codePageOnly=*/true,
 };

@@ -146,6 +146,7 @@ class Jma:
         self.first_pass = True
         self.ema = self.corr = self.inc = F(0)
         self.jma = F(0)
+        self.beyond = False
 
     def bar(self, x):
         if self.count < 61:
@@ -189,7 +190,8 @@ class Jma:
                 self.ema = x
                 self.inc = self.slope(x)
         else:
-            assert ref > 0, "reference volatility"
+            if ref <= 0:
+                raise ValueError("Invalid floating point operation")
             r = flt(e_pow(ext(dist / ref), p["bandExponent"]))
             if r > p["logFactor"]:
                 r = p["logFactor"]
@@ -211,6 +213,7 @@ class Jma:
     def history(self, v):
         sa = self.sorted
         filling = self.samples <= 127
+        self.beyond |= abs(v) >= 1000000
         if filling:
             self.avg_ring[self.avg_slot] = v
             if self.fill_low + self.fill_high > 127:
@@ -235,7 +238,10 @@ class Jma:
                 else:
                     step = 1
             rem = slot
-            assert sa[rem] == o, "the old value is found"
+            # Averages beyond the sentinels (+-1000000) upset the filling, and
+            # the old value may then be missing; below them it is always found.
+            self.beyond |= abs(v) >= 1000000
+            assert self.beyond or sa[rem] == o, "the old value is found"
         ins, step = 64, 64
         while step > 1:
             if sa[ins] >= v:
@@ -294,7 +300,7 @@ class Jma:
             self.wsum = F(0)
             for j in range(self.wl, self.wh + 1):
                 self.wsum = flt(ext(self.wsum + sa[j]))
-        else:
+        elif not self.beyond:
             # The incremental sum keeps to the exact sum of the window's values
             # up to the rounding it collects on the way.
             exact = sum(sa[32:97])
