@@ -7,6 +7,8 @@
 #include "PriceData.h"
 #include "host/MSXStruct.h"
 #include "indicators/MSX_QMR_CER.h"
+#include "indicators/MSX_QMR_JMA.h"
+#include "indicators/MSX_QMR_JTPO.h"
 #include "indicators/MSX_QMR_NRTR.h"
 #include "indicators/MSX_QMR_NRTR_WATR.h"
 #include "indicators/MSX_QMR_RENKO_WATR.h"
@@ -96,5 +98,35 @@ void BM_RenkoWatr(benchmark::State& state) {
 }
 // Smoothing length 10 in every mode: Up, Dn, Auto, Long, Short, Both.
 BENCHMARK(BM_RenkoWatr)->DenseRange(0, 5)->Unit(benchmark::kMicrosecond);
+
+void BM_Jma(benchmark::State& state) {
+  std::vector<float> close = msxbench::RealBars().close;
+  std::vector<float> out(kMaxBars);
+  const HostSeries p{close.data(), 0, kMaxBars - 1};
+  const float length = static_cast<float>(state.range(0));
+  for (auto _ : state) {
+    msx::BarRange r = msx::ComputeJma(p, p, length, 0.0f, out.data());
+    benchmark::DoNotOptimize(r);
+    benchmark::DoNotOptimize(out.data());
+  }
+  Rates(state);
+}
+BENCHMARK(BM_Jma)->Arg(14)->Arg(50)->Unit(benchmark::kMicrosecond);
+
+// The window length: the rank step sorts the whole window on every bar, 300
+// prices being the most a window holds.
+void BM_Jtpo(benchmark::State& state) {
+  std::vector<float> close = msxbench::RealBars().close;
+  std::vector<float> out(kMaxBars);
+  const HostSeries p{close.data(), 0, kMaxBars - 1};
+  const float length = static_cast<float>(state.range(0));
+  for (auto _ : state) {
+    msx::BarRange r = msx::ComputeJtpo(p, p, length, out.data());
+    benchmark::DoNotOptimize(r);
+    benchmark::DoNotOptimize(out.data());
+  }
+  Rates(state);
+}
+BENCHMARK(BM_Jtpo)->Arg(14)->Arg(100)->Arg(300)->Unit(benchmark::kMillisecond);
 
 }  // namespace

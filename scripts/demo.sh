@@ -2,7 +2,8 @@
 # The demo: builds what is missing, then plays the host over the bundled
 # daily prices with the formula tester: what the host sees of the library,
 # then every function on the chart, each result as a CSV and an SVG chart
-# under out/demo/.
+# under out/demo/. The functions offered only under the Cyrillic OEM code
+# page run under a Russian locale.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -42,5 +43,34 @@ for name in nrtr_2 nrtr_watr_14_2 cer_10 renko_watr_auto; do
   echo "== Last three values in $out/$name.csv"
   tail -n 3 "$out/$name.csv"
 done
+
+# JMA and JTPO are offered only where the system's OEM code page is 866
+# (Cyrillic); the tester's library follows the locale, as Windows would.
+cyrillic=ru_RU.UTF-8
+echo "== JMA and JTPO, offered only under OEM code page 866: run under LC_ALL=$cyrillic"
+if ! locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$'; then
+  echo "(the $cyrillic locale is not installed; scripts/install-deps.sh generates it." \
+    "The library reads only the locale's name, so the results are the same.)"
+fi
+LC_ALL=$cyrillic "$host" describe > "$out/describe-$cyrillic.txt"
+grep -E '^\[[0-9]+\] (JMA|JTPO) ' "$out/describe-$cyrillic.txt"
+cyrillic_formulas=(
+  "jma_14|JMA(C, 14, 0)"
+  "jma_50_lead|JMA(C, 50, 100)"
+  "jma_of_high|ExtFml(\"MSX_QMR.JMA\", H, 7, -50)"
+  "jtpo_14|JTPO(C, 14)"
+  "jtpo_100|JTPO(C, 100)"
+  "jtpo_of_jma|JTPO(JMA(C, 14, 0), 30)"
+)
+for entry in "${cyrillic_formulas[@]}"; do
+  name=${entry%%|*}
+  formula=${entry#*|}
+  LC_ALL=$cyrillic "$host" calc "$formula" --data "$data" --out "$out/$name.csv" --svg "$out/$name.svg"
+done
+echo
+echo "== Last five values of NRTR(C, 2), JMA(C, 14, 0) and JTPO(C, 14)"
+echo "date,NRTR,JMA,JTPO"
+paste -d, <(tail -n 5 "$out/nrtr_2.csv") <(tail -n 5 "$out/jma_14.csv" | cut -d, -f2) \
+  <(tail -n 5 "$out/jtpo_14.csv" | cut -d, -f2)
 echo
 echo "Results: $out/ (CSV and SVG per formula; open the .svg files in a browser)"

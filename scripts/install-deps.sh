@@ -8,7 +8,7 @@ set -euo pipefail
 
 need=()
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
-for p in cmake ninja-build g++ python3 libgtest-dev googletest libbenchmark-dev \
+for p in cmake ninja-build g++ python3 python3-mpmath libgtest-dev googletest libbenchmark-dev \
          g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 \
          wine wine64 locales qemu-user; do
   have_pkg "$p" || need+=("$p")

@@ -6,6 +6,8 @@
 #include "common/MSX_QMR_CommonFunc.h"
 #include "host/Registry.h"
 #include "indicators/MSX_QMR_CER.h"
+#include "indicators/MSX_QMR_JMA.h"
+#include "indicators/MSX_QMR_JTPO.h"
 #include "indicators/MSX_QMR_NRTR.h"
 #include "indicators/MSX_QMR_NRTR_WATR.h"
 #include "indicators/MSX_QMR_RENKO_WATR.h"
@@ -21,6 +23,8 @@ constexpr ModuleSteps kModules[] = {
     {"MSX_QMR_NRTR_WATR", LoadNrtrWatr, nullptr},
     {"MSX_QMR_CER", LoadCer, nullptr},
     {"MSX_QMR_RENKO_WATR", LoadRenkoWatr, nullptr},
+    {"MSX_QMR_JMA", LoadJma, nullptr},
+    {"MSX_QMR_JTPO", LoadJtpo, nullptr},
 };
 
 }  // namespace

@@ -98,6 +98,10 @@ int32_t DescribeCustomString(const FunctionTable& table, int32_t argument, int32
   });
 }
 
+int32_t AnswerOffered(const FunctionTable& table, int32_t rc) {
+  return rc == 0 && table.codePageOnly && !CodePageFlag() ? -1 : rc;
+}
+
 int32_t CountArguments(const FunctionTable& table, ArgumentType type) {
   int32_t n = 0;
   for (const ArgumentRow& row : table.arguments) n += row.type == type ? 1 : 0;

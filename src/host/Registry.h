@@ -88,6 +88,11 @@ void RegisterFunction() {
   RegisterFunction(T, &Describe<T>::Function, &Describe<T>::Argument, &Describe<T>::CustomString);
 }
 
+// The answer of a function whose computation returned rc: a code-page
+// function called while it is not offered computes and writes its result
+// all the same, but answers -1.
+int32_t AnswerOffered(const FunctionTable& table, int32_t rc);
+
 // How many arguments of one type a function takes.
 int32_t CountArguments(const FunctionTable& table, ArgumentType type);
 

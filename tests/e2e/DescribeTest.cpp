@@ -37,6 +37,8 @@ const std::vector<Expected>& AllFunctions() {
        "Renko-Adaptive indicator (based on ATR) ",
        {"Close[]", "Multiplier", "Smooth", "[Up|U|Dn|D|Auto|A|Long|L|Short|S|Both|B]"},
        false},
+      {"JMA", "JMA", {"Close[]", "Length", "Phase"}, true},
+      {"JTPO", "JTPO", {"Close[]", "Length"}, true},
   };
   return all;
 }

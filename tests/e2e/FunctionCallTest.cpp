@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "HostRecords.h"
@@ -84,6 +85,35 @@ TEST(NrtrCall, ANegativeRangeFailsWithTheFixedText) {
   EXPECT_EQ(c.Run(), -1);
   EXPECT_STREQ(c.result.record()->szExtendedError, "ResultRec.szExtendedError");
   EXPECT_EQ(c.result.array().last(), -9);
+}
+
+// JMA and JTPO are exported whatever the code page; the host sees them only
+// under 866, and called elsewhere they compute their result but answer -1.
+TEST(CodePageFunctionCall, ComputeUnderAnyCodePageAndAnswerByIt) {
+  const bool offered = Library().FindFunction("JMA") != nullptr;
+  EXPECT_EQ(Library().FindFunction("JTPO") != nullptr, offered);
+  for (const char* name : {"JMA", "JTPO"}) {
+    HostArray price;
+    for (size_t i = 0; i < 50; ++i) price.values()[i] = 20.0f + 0.5f * static_cast<float>(i);
+    price.SetRange(0, 49);
+    msx::HostDataRecord data{};
+    data.close = *price.series();
+    HostArguments args;
+    args.AddSeries(price.series());
+    args.AddNumber(5.0f);
+    if (std::string(name) == "JMA") args.AddNumber(0.0f);
+    HostResult result;
+    result.array().SetRange(-9, -9);
+    std::strcpy(result.record()->szExtendedError, "poison");
+    EXPECT_EQ(Library().Call(name, data, args, *result.record()), offered ? 0 : -1) << name;
+    EXPECT_STREQ(result.record()->szExtendedError, "poison") << name;
+    const bool jma = std::string(name) == "JMA";
+    EXPECT_EQ(result.array().first(), jma ? 30 : 5) << name;
+    EXPECT_EQ(result.array().last(), 49) << name;
+    // Rising prices: JMA's warm-up ends on bar 30 with the price itself,
+    // JTPO is +1 from its first full window on.
+    EXPECT_EQ(result.array().values()[30], jma ? 35.0f : 1.0f) << name;
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 
 #include "Csv.h"
 #include "Formula.h"
@@ -24,6 +25,11 @@ std::vector<std::string> AllVectorPaths() {
 class Vectors : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(Vectors, MatchesTheExpectedResult) {
+  // The folder names the function; one offered only under another code page
+  // has its vectors run where it is offered.
+  const std::string function = std::filesystem::path(GetParam()).parent_path().filename().string();
+  if (Library().FindFunction(function) == nullptr)
+    GTEST_SKIP() << function << " is not offered under this system's OEM code page";
   const TestVector v = ReadVector(GetParam());
   const msxhost::Chart chart = msxhost::ParseCsv(v.csv, v.path);
   if (!v.error.empty()) {

@@ -1,6 +1,7 @@
 // The registry, the describe routines and the load order.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -147,7 +148,7 @@ TEST(Registration, AFullRegistrySkipsTheRowButKeepsTheHelpLines) {
   RegisterFunction<kChoiceTable>();
   EXPECT_EQ(gFunctionRegistry.count, kRegistryRows);
   EXPECT_EQ(std::string(gHelpText.View()), "CHOICE - a test function\r\n          credit\r\n\r\n");
-  LoadUnder("C");
+  LoadUnder("ru_RU.UTF-8");  // every module registers, the code-page ones too
   EXPECT_EQ(gFunctionRegistry.count, static_cast<int32_t>(Modules().size()) - 1);
 }
 
@@ -161,6 +162,33 @@ TEST(HelpText, EveryGroupEndsWithCrLfAndAnEmptyLine) {
           0),
       0u);
   EXPECT_EQ(help.substr(help.size() - 4), "\r\n\r\n");
+}
+
+// JMA and JTPO register, and append their groups, only under code page 866:
+// then in this order after the always-offered functions, each group a title,
+// one credit line and an empty line.
+TEST(HelpText, CodePageFunctionsOnlyUnderCodePage866) {
+  auto names = [] {
+    std::string all;
+    for (int32_t i = 0; i < gFunctionRegistry.count; ++i)
+      all += std::string(gFunctionRegistry.rows[i].name) + " ";
+    return all;
+  };
+  LoadUnder("C");
+  EXPECT_EQ(std::string(gHelpText.View()).find("JMA -"), std::string::npos);
+  EXPECT_EQ(names().find("JMA"), std::string::npos);
+  LoadUnder("ru_RU.UTF-8");
+  const std::string help(gHelpText.View());
+  const std::size_t jma = help.find("\r\n\r\nJMA -  function is based on the ");
+  const std::size_t jtpo = help.find("\r\n\r\nJTPO - function is based on the ");
+  ASSERT_NE(jma, std::string::npos);
+  ASSERT_NE(jtpo, std::string::npos);
+  EXPECT_LT(jma, jtpo);
+  const std::string jmaGroup = help.substr(jma + 4, jtpo - jma);
+  EXPECT_EQ(std::count(jmaGroup.begin(), jmaGroup.end(), '\n'), 3) << jmaGroup;
+  EXPECT_NE(jmaGroup.find("\r\n          "), std::string::npos);
+  EXPECT_NE(names().find(" JMA JTPO "), std::string::npos) << names();
+  LoadUnder("C");
 }
 
 }  // namespace

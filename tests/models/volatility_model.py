@@ -8,8 +8,8 @@ stored double to 53 bits, a stored float to 24 bits, halves to even. A
 formula that rounds through double where the library keeps extended
 precision shows up here as a different last bit.
 
-    exact_model.py check                  re-derive every vector under tests/data
-    exact_model.py make FORMULA CSV FIRST_BAR LAST_BAR
+    volatility_model.py check                  re-derive every vector under tests/data
+    volatility_model.py make FORMULA CSV FIRST_BAR LAST_BAR
                                           print the expected block of a vector
                                           over the given bars of the CSV
 """
