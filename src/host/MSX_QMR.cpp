@@ -6,6 +6,8 @@
 #include "common/MSX_QMR_CommonFunc.h"
 #include "host/Registry.h"
 #include "indicators/MSX_QMR_NRTR.h"
+#include "trading/MSX_QMR_TradeFile.h"
+#include "trading/MSX_QMR_TradeQUIK.h"
 
 namespace msx {
 namespace {
@@ -15,6 +17,8 @@ namespace {
 constexpr ModuleSteps kModules[] = {
     {"MSX_QMR_CommonFunc", LoadCommonFunc, UnloadCommonFunc},
     {"MSX_QMR_NRTR", LoadNrtr, nullptr},
+    {"MSX_QMR_TradeFile", LoadTradeFile, UnloadTradeFile},
+    {"MSX_QMR_TradeQUIK", LoadTradeQuik, UnloadTradeQuik},
 };
 
 }  // namespace
