@@ -65,7 +65,7 @@ Status AppendToFile(const std::string& path, std::string_view bytes);
 // The value of key in section, cut to kProfileValueLimit characters, or
 // defaultValue when the file, the section or the key is missing.
 inline constexpr std::size_t kProfileValueLimit = 2047;
-std::string ReadProfileString(const std::string& path, const std::string& section,
+std::string ReadProfileText(const std::string& path, const std::string& section,
                               const std::string& key, const std::string& defaultValue);
 
 // Sets key in section to value, adding the section (at the end of the file)
@@ -73,7 +73,7 @@ std::string ReadProfileString(const std::string& path, const std::string& sectio
 // when it is missing. Names and values must be storable: no CR or LF, no "="
 // in a key (TradingSettings checks). Fails when the file cannot be written;
 // the file is then unchanged.
-Status WriteProfileString(const std::string& path, const std::string& section,
+Status WriteProfileText(const std::string& path, const std::string& section,
                           const std::string& key, const std::string& value);
 
 // True when section holds at least one key.

@@ -209,7 +209,7 @@ Status ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
 
 }  // namespace
 
-std::string ReadProfileString(const std::string& path, const std::string& section,
+std::string ReadProfileText(const std::string& path, const std::string& section,
                               const std::string& key, const std::string& defaultValue) {
   std::optional<std::string> value = ini::Find(SettingsText(path), section, key);
   if (!value) value = defaultValue;
@@ -217,7 +217,7 @@ std::string ReadProfileString(const std::string& path, const std::string& sectio
   return *value;
 }
 
-Status WriteProfileString(const std::string& path, const std::string& section,
+Status WriteProfileText(const std::string& path, const std::string& section,
                           const std::string& key, const std::string& value) {
   std::string text;
   if (!ReadWholeText(path, &text)) {

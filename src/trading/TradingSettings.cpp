@@ -68,13 +68,13 @@ bool TradingSettings::Storable(const std::string& section, const std::string& ke
 std::string TradingSettings::ReadText(const std::string& section, const std::string& key,
                                       const std::string& defaultValue) const {
   if (path_.empty() || !Storable(section, key)) return defaultValue;
-  return platform::ReadProfileString(path_, section, key, defaultValue);
+  return platform::ReadProfileText(path_, section, key, defaultValue);
 }
 
 bool TradingSettings::WriteText(const std::string& section, const std::string& key,
                                 const std::string& value) {
   if (path_.empty() || !Storable(section, key) || HasLineBreak(value)) return false;
-  return platform::WriteProfileString(path_, section, key, value).ok();
+  return platform::WriteProfileText(path_, section, key, value).ok();
 }
 
 int32_t TradingSettings::ReadInteger(const std::string& section, const std::string& key,
