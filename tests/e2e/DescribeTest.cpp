@@ -28,6 +28,15 @@ const std::vector<Expected>& AllFunctions() {
        "\"New Russian\" Trailing Reverse Function based on percentage channel",
        {"Close[]", "Koefficient[]"},
        false},
+      {"TradeFile",
+       "TradeFile stores a simulated trade history in a file",
+       {"Close[]", "BuySell[]", "[Long|L|Short|S|Both|B]", "\"Strategy\""},
+       false},
+      {"TradeQuik",
+       "TradeQuik",
+       {"ShortLong[]", "\"Account\"", "\"Client_Code\"", "[Limit|L|Market|M]", "Price[]",
+        "Quantity[]", "Ident"},
+       true},
   };
   return all;
 }
