@@ -253,11 +253,16 @@ BarRange ComputeTradeQuik(const HostDataRecord& data, const TradeQuikInputs& in,
     if (orderBar == range.last)
       WriteOrderLine(settings, classCode, secCode, account, clientCode, in.orderType, direction,
                      orderPrice, orderQuantity, ident, templateText, file);
+    // The last bar seen only moves forward: a chart shown with fewer bars
+    // for a while (still loading, fewer bars asked for) must not make the
+    // order of a bar already seen go out again when the bars come back.
     const HostDateTimeEntry& last = data.dates[CheckedIndex(range.last)];
-    if (!settings.WriteText(section, key,
-                            std::to_string(last.date) + "," + std::to_string(last.time)))
-      CannotWrite(kCannotWriteSettings, settings.path());
-    settings.Flush();
+    if (lastDate < 1 || Newer(last, lastDate, lastTime)) {
+      if (!settings.WriteText(section, key,
+                              std::to_string(last.date) + "," + std::to_string(last.time)))
+        CannotWrite(kCannotWriteSettings, settings.path());
+      settings.Flush();
+    }
   }
   return range;
 }

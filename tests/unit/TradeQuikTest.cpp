@@ -96,6 +96,27 @@ TEST_F(TradeQuikCall, OneLinePerChangeOnANewLastBarNeverARepeat) {
   EXPECT_EQ(CurrentTradingSettings()->ReadText("TradeQuik", "TransId", ""), "3");
 }
 
+// A chart shown for a while with fewer bars (still loading) must not move
+// the last bar seen back: the order of the newer bar would go out again.
+TEST_F(TradeQuikCall, TheLastBarSeenNeverMovesBack) {
+  signal = {0, 0};
+  ASSERT_EQ(Run(), 0);
+  signal = {0, 0, 1};
+  ASSERT_EQ(Run(), 0);
+  EXPECT_EQ(Orders().size(), 1u);
+  signal = {0};
+  ASSERT_EQ(Run(), 0);
+  EXPECT_EQ(Seen(), "20240103,0");
+  signal = {0, 0, 1};
+  ASSERT_EQ(Run(), 0);
+  EXPECT_EQ(Orders().size(), 1u);
+  // A value that is no bar is replaced by the last bar.
+  CurrentTradingSettings()->WriteText(kSection, kKey, "garbage");
+  ASSERT_EQ(Run(), 0);
+  EXPECT_EQ(Seen(), "20240103,0");
+  EXPECT_EQ(Orders().size(), 1u);
+}
+
 TEST_F(TradeQuikCall, ChangesBeforeTheLastBarCountButSendNothing) {
   signal = {0, 0};
   ASSERT_EQ(Run(), 0);
