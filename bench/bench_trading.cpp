@@ -21,7 +21,8 @@ void BM_TradeFile(benchmark::State& state) {
   std::vector<float> close = bars.close;
   const int32_t every = static_cast<int32_t>(state.range(0));
   std::vector<float> signal(kMaxBars);
-  for (int32_t i = 0; i < kMaxBars; ++i) signal[static_cast<size_t>(i)] = (i / every) % 2 ? -1.0f : 1.0f;
+  for (int32_t i = 0; i < kMaxBars; ++i)
+    signal[static_cast<size_t>(i)] = (i / every) % 2 ? -1.0f : 1.0f;
   std::vector<msx::HostDateTimeEntry> dates(kMaxBars);
   for (int32_t i = 0; i < kMaxBars; ++i) dates[static_cast<size_t>(i)] = {19000101 + i, 0};
   std::vector<float> out(kMaxBars);

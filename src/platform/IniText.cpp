@@ -41,7 +41,8 @@ std::vector<Line> Parse(std::string_view text) {
   while (at < text.size()) {
     std::size_t lf = text.find('\n', at);
     const std::size_t next = lf == std::string_view::npos ? text.size() : lf + 1;
-    std::string_view content = text.substr(at, (lf == std::string_view::npos ? text.size() : lf) - at);
+    std::string_view content =
+        text.substr(at, (lf == std::string_view::npos ? text.size() : lf) - at);
     if (!content.empty() && content.back() == '\r') content.remove_suffix(1);
     Line line{at, next, Kind::kOther, {}, {}};
     const std::string_view trimmed = Trim(content);

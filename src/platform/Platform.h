@@ -66,15 +66,15 @@ Status AppendToFile(const std::string& path, std::string_view bytes);
 // defaultValue when the file, the section or the key is missing.
 inline constexpr std::size_t kProfileValueLimit = 2047;
 std::string ReadProfileText(const std::string& path, const std::string& section,
-                              const std::string& key, const std::string& defaultValue);
+                            const std::string& key, const std::string& defaultValue);
 
 // Sets key in section to value, adding the section (at the end of the file)
 // and the key (at the end of the section) as needed and creating the file
 // when it is missing. Names and values must be storable: no CR or LF, no "="
 // in a key (TradingSettings checks). Fails when the file cannot be written;
 // the file is then unchanged.
-Status WriteProfileText(const std::string& path, const std::string& section,
-                          const std::string& key, const std::string& value);
+Status WriteProfileText(const std::string& path, const std::string& section, const std::string& key,
+                        const std::string& value);
 
 // True when section holds at least one key.
 bool ProfileSectionHasKeys(const std::string& path, const std::string& section);

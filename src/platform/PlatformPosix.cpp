@@ -210,15 +210,15 @@ Status ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
 }  // namespace
 
 std::string ReadProfileText(const std::string& path, const std::string& section,
-                              const std::string& key, const std::string& defaultValue) {
+                            const std::string& key, const std::string& defaultValue) {
   std::optional<std::string> value = ini::Find(SettingsText(path), section, key);
   if (!value) value = defaultValue;
   if (value->size() > kProfileValueLimit) value->resize(kProfileValueLimit);
   return *value;
 }
 
-Status WriteProfileText(const std::string& path, const std::string& section,
-                          const std::string& key, const std::string& value) {
+Status WriteProfileText(const std::string& path, const std::string& section, const std::string& key,
+                        const std::string& value) {
   std::string text;
   if (!ReadWholeText(path, &text)) {
     if (errno != ENOENT) return FromErrno(errno);  // never replace what cannot be read

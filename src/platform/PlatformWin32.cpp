@@ -78,15 +78,15 @@ Status AppendToFile(const std::string& path, std::string_view bytes) {
 // ---- Trading: the settings file, the trade files, the creation time -----
 
 std::string ReadProfileText(const std::string& path, const std::string& section,
-                              const std::string& key, const std::string& defaultValue) {
+                            const std::string& key, const std::string& defaultValue) {
   char buffer[kProfileValueLimit + 1];
   const DWORD n = GetPrivateProfileStringA(section.c_str(), key.c_str(), defaultValue.c_str(),
                                            buffer, sizeof buffer, path.c_str());
   return std::string(buffer, n < sizeof buffer ? n : kProfileValueLimit);
 }
 
-Status WriteProfileText(const std::string& path, const std::string& section,
-                          const std::string& key, const std::string& value) {
+Status WriteProfileText(const std::string& path, const std::string& section, const std::string& key,
+                        const std::string& value) {
   if (!WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str()))
     return FromLastError(GetLastError());
   return {};

@@ -98,8 +98,8 @@ void AppendLineWithRetry(std::string_view line, const std::string& path) {
 void WriteTradeRow(const std::string& path, std::string_view strategy, std::string_view security,
                    int32_t position, int32_t entryDate, int32_t exitDate, double gain) {
   char number[400];  // "%.4f" of any double fits
-  const auto [end, ec] = std::to_chars(number, number + sizeof number, gain,
-                                       std::chars_format::fixed, 4);
+  const auto [end, ec] =
+      std::to_chars(number, number + sizeof number, gain, std::chars_format::fixed, 4);
   std::string row;
   row.reserve(strategy.size() + security.size() + 48);
   row.append(strategy).append(",").append(security).append(",");
@@ -155,9 +155,8 @@ BarRange ComputeTradeFile(const HostDataRecord& data, const HostSeries& close,
 
   const std::string path = TradeFilePath(settings, strategy, security, period);
   (void)platform::RemoveFile(path);  // a file that cannot be deleted is written over
-  AppendLineWithRetry(";  This file was created " + CreationTime() +
-                          " with TradeFile() MSX function",
-                      path);
+  AppendLineWithRetry(
+      ";  This file was created " + CreationTime() + " with TradeFile() MSX function", path);
   AppendLineWithRetry(";  Written by the msx_qmr library for the trade analyser", path);
   AppendLineWithRetry(";%A=" + settings.author, path);
   AppendLineWithRetry(";%S=" + strategy, path);
@@ -211,9 +210,8 @@ void UnloadTradeFile() { CloseTradingSettings(); }
 using namespace msx;
 
 MSX_EXPORT int32_t MSX_CALL TradeFile(const HostDataRecord* data, const HostSeriesArgs* series,
-                                      const HostNumericArgs* numeric,
-                                      const HostStringArgs* strings, const HostCustomArgs* custom,
-                                      ResultRec* result) {
+                                      const HostNumericArgs* numeric, const HostStringArgs* strings,
+                                      const HostCustomArgs* custom, ResultRec* result) {
   if (!AcceptsCall(kTradeFileTable, data, series, numeric, strings, custom, result)) return -1;
   std::fill(std::begin(result->szExtendedError), std::end(result->szExtendedError), '\0');
   return GuardedCall(result, ErrorPolicy::kFaultMessage, [&] {

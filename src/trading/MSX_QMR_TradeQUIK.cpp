@@ -165,8 +165,15 @@ int32_t WriteOrderLine(TradingSettings& settings, const std::string& classCode,
   if (!(direction > 0 || direction < 0)) return 0;
   if (!std::isfinite(price)) RaiseFault(kInvalidFloatOperation);  // no order at no price
   const int32_t signedQuantity = CheckedMul(direction, quantity);
-  const OrderFields fields{NextTransId(settings), account,   clientCode, orderType, classCode,
-                           secCode,               direction, price,      quantity};
+  const OrderFields fields{NextTransId(settings),
+                           account,
+                           clientCode,
+                           orderType,
+                           classCode,
+                           secCode,
+                           direction,
+                           price,
+                           quantity};
   const std::string line = ExpandOrderTemplate(templateText, fields);
   for (int32_t attempt = 0; attempt < kOrderLineAttempts; ++attempt)
     if (AppendLine(line, filePath)) return signedQuantity;
@@ -249,7 +256,8 @@ BarRange ComputeTradeQuik(const HostDataRecord& data, const TradeQuikInputs& in,
 
   if (ident >= 1) {
     // A key that could not be stored would leave every bar unseen.
-    if (!TradingSettings::Storable(section, key)) CannotWrite(kCannotWriteSettings, settings.path());
+    if (!TradingSettings::Storable(section, key))
+      CannotWrite(kCannotWriteSettings, settings.path());
     if (orderBar == range.last)
       WriteOrderLine(settings, classCode, secCode, account, clientCode, in.orderType, direction,
                      orderPrice, orderQuantity, ident, templateText, file);
@@ -279,12 +287,11 @@ void UnloadTradeQuik() { CloseTradingSettings(); }
 using namespace msx;
 
 MSX_EXPORT int32_t MSX_CALL TradeQuik(const HostDataRecord* data, const HostSeriesArgs* series,
-                                      const HostNumericArgs* numeric,
-                                      const HostStringArgs* strings, const HostCustomArgs* custom,
-                                      ResultRec* result) {
+                                      const HostNumericArgs* numeric, const HostStringArgs* strings,
+                                      const HostCustomArgs* custom, ResultRec* result) {
   if (!AcceptsCall(kTradeQuikTable, data, series, numeric, strings, custom, result)) return -1;
   return GuardedCall(result, ErrorPolicy::kFaultMessage, [&] {
-    const TradeQuikInputs in{series->items[0], series->items[1],  series->items[2],
+    const TradeQuikInputs in{series->items[0],  series->items[1],  series->items[2],
                              strings->items[0], strings->items[1], custom->items[0],
                              numeric->items[0]};
     return ComputeTradeQuik(*data, in, OpenTradingSettingsOrFault(), result->result->values);

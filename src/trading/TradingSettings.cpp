@@ -51,7 +51,8 @@ std::string SettingsPathFor(const std::string& libraryPath) {
 bool ParseInt32(std::string_view text, int32_t* value) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
   while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  if (text.size() > 1 && text[0] == '+' && text[1] != '-') text.remove_prefix(1);  // from_chars takes no plus
+  if (text.size() > 1 && text[0] == '+' && text[1] != '-')
+    text.remove_prefix(1);  // from_chars takes no plus
   const char* end = text.data() + text.size();
   const auto [ptr, ec] = std::from_chars(text.data(), end, *value);
   return !text.empty() && ec == std::errc{} && ptr == end;
@@ -60,9 +61,8 @@ bool ParseInt32(std::string_view text, int32_t* value) {
 bool TradingSettings::Storable(const std::string& section, const std::string& key) {
   std::size_t k = 0;
   while (k < key.size() && IsBlank(key[k])) ++k;
-  return !HasLineBreak(section) && section.find(']') == std::string::npos &&
-         !HasLineBreak(key) && key.find('=') == std::string::npos && k < key.size() &&
-         key[k] != '[';
+  return !HasLineBreak(section) && section.find(']') == std::string::npos && !HasLineBreak(key) &&
+         key.find('=') == std::string::npos && k < key.size() && key[k] != '[';
 }
 
 std::string TradingSettings::ReadText(const std::string& section, const std::string& key,
@@ -122,8 +122,8 @@ void ReadTradeFileSettings() {
   OpenTradingSettingsBesideLibrary();
   TradingSettings& s = *gSettings;
   s.tradeFile.author = ReadWithDefault(s, kTradeFileSection, "Author", "noname");
-  s.tradeFile.directory = ReadWithDefault(s, kTradeFileSection, "Directory",
-                                          platform::DefaultTradeDirectory());
+  s.tradeFile.directory =
+      ReadWithDefault(s, kTradeFileSection, "Directory", platform::DefaultTradeDirectory());
   const std::string close = s.ReadText(kTradeFileSection, "ClosePositionAtLastBar", "NO");
   s.tradeFile.closePositionAtLastBar =
       EqualsIgnoreCase(close, "YES") || EqualsIgnoreCase(close, "true") || close == "1";

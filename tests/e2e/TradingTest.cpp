@@ -117,8 +117,8 @@ int32_t CalcTradeQuik(const msxhost::LoadedLibrary& library, const msxhost::Char
 }
 
 std::string QuikSettings(const LibraryFolder& lib) {
-  return "[" + lib.folder() + "\\SEC1(D)]\r\nClassCode=QJSIM\r\nSecCode=SBER\r\nFile=" +
-         lib.Path("orders.tri") + "\r\n";
+  return "[" + lib.folder() +
+         "\\SEC1(D)]\r\nClassCode=QJSIM\r\nSecCode=SBER\r\nFile=" + lib.Path("orders.tri") + "\r\n";
 }
 
 TEST(TradeQuikAcrossLoads, AnOrderIsSentOnceWhateverIsReloaded) {
@@ -168,8 +168,9 @@ TEST(TradeQuikAcrossLoads, AnOrderIsSentOnceAcrossNewProcesses) {
     WriteWholeFile(lib.Path("sec1.csv"), csv);
     const std::string command = "LC_ALL=ru_RU.UTF-8 '" + tester +
                                 "' calc 'TradeQuik(signal, \"ACC1\", \"CL1\", Limit, C, 10, 1)'"
-                                " --data '" + lib.Path("sec1.csv") + "' --lib '" +
-                                lib.library() + "' > /dev/null";
+                                " --data '" +
+                                lib.Path("sec1.csv") + "' --lib '" + lib.library() +
+                                "' > /dev/null";
     return std::system(command.c_str());
   };
   for (int32_t bars : {3, 3, 4, 4, 4, 2, 4}) ASSERT_EQ(run(bars), 0) << bars;

@@ -30,8 +30,8 @@ TEST(IniText, NamesIgnoreCaseValuesLoseBlanksAndOnePairOfQuotes) {
   EXPECT_EQ(Find(kText, "Missing", "Author"), std::nullopt);
   EXPECT_EQ(Find("[A]\nk='x'\nq=\"y'\n", "A", "k"), "x");
   EXPECT_EQ(Find("[A]\nk='x'\nq=\"y'\n", "A", "q"), "\"y'");
-  EXPECT_EQ(Find("[A]\nk=a=b\n", "A", "k"), "a=b");              // the key ends at the first "="
-  EXPECT_EQ(Find("[a]b]\nk=1\n", "a]b", "k"), "1");              // the name ends at the last "]"
+  EXPECT_EQ(Find("[A]\nk=a=b\n", "A", "k"), "a=b");  // the key ends at the first "="
+  EXPECT_EQ(Find("[a]b]\nk=1\n", "a]b", "k"), "1");  // the name ends at the last "]"
 }
 
 TEST(IniText, ASectionExistsOnlyWithAKey) {

@@ -74,7 +74,7 @@ TEST_F(TradeFileCall, TheExampleFileHeaderAndResult) {
   EXPECT_EQ(lines[1].substr(0, 3), ";  ");
   EXPECT_EQ(Lines(lines.begin() + 2, lines.end()),
             (Lines{";%A=noname", ";%S=MAcross", ";%T=SEC1", ";%P=D",
-                  "<Strategy>,<Ticker>,<Position>,<EnterDate>,<ExitDate>,<Gain>"}));
+                   "<Strategy>,<Ticker>,<Position>,<EnterDate>,<ExitDate>,<Gain>"}));
   EXPECT_EQ(chart.result.first, 0);
   EXPECT_EQ(chart.result.last, 2);
   for (int32_t i = 0; i <= 2; ++i) EXPECT_EQ(chart.R(i), 0.0f);
@@ -97,7 +97,7 @@ TEST_F(TradeFileCall, ShortsOnlyInModeShortWithTheShortGain) {
 TEST_F(TradeFileCall, LongToShortOnOneBarAtOnePrice) {
   ASSERT_EQ(Run({10, 12, 9}, {1, -1, 0}, kLongAndShort), 0);
   EXPECT_EQ(Rows(), (Lines{"MAcross,SEC1,1,20240101,20240102,0.2000",
-                          "MAcross,SEC1,-1,20240102,20240103,0.2500"}));
+                           "MAcross,SEC1,-1,20240102,20240103,0.2500"}));
   // Any other mode never trades.
   ASSERT_EQ(Run({10, 12, 9}, {1, -1, 0}, 3), 0);
   EXPECT_EQ(Rows(), Lines{});

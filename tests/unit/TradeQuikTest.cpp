@@ -40,7 +40,8 @@ class TradeQuikCall : public TradingTest {
 
   // One calculation over the bars of signal, every bar at the same price and
   // quantity unit.
-  int32_t Run(float ident = 1, float px = 101.5f, float unit = 10, int32_t orderType = kLimitOrder) {
+  int32_t Run(float ident = 1, float px = 101.5f, float unit = 10,
+              int32_t orderType = kLimitOrder) {
     const size_t n = signal.size();
     chart.SetClose(std::vector<float>(n, px));
     shortLong.Set(signal);
@@ -179,13 +180,13 @@ TEST_F(TradeQuikCall, SettingsAndTheirMessagesInOrder) {
   s.WriteText(kSection, "SecCode", "");
   s.WriteText(kSection, "ClassCode", "");
   s.WriteText(kSection, "File", "");
-  for (const Step& step : {Step{"Account", "ACC1", "Account is not defined"},
-                           Step{"ClientCode", "CL1", "ClientCode is not defined"},
-                           Step{"ClassCode", "QJSIM", "ClassCode is not defined"},
-                           Step{"Template", kDefaultTemplate, "Template is not defined"},
-                           Step{"SecCode", "SBER", "SecCode is not defined"},
-                           Step{"File", Transactions().c_str(),
-                                "Quik transaction file is not defined"}}) {
+  for (const Step& step :
+       {Step{"Account", "ACC1", "Account is not defined"},
+        Step{"ClientCode", "CL1", "ClientCode is not defined"},
+        Step{"ClassCode", "QJSIM", "ClassCode is not defined"},
+        Step{"Template", kDefaultTemplate, "Template is not defined"},
+        Step{"SecCode", "SBER", "SecCode is not defined"},
+        Step{"File", Transactions().c_str(), "Quik transaction file is not defined"}}) {
     ASSERT_EQ(Run(), -1);
     EXPECT_EQ(chart.Error(), step.message);
     s.WriteText(kSection, step.key, step.value);  // from the section
@@ -288,7 +289,10 @@ TEST_F(TradeQuikCall, HostileInputsFailCleanlyAndSendNothing) {
                         Case{{1, -1}, 1, 100, 2e9f, "Integer overflow"},
                         Case{{0, 1}, nan, 100, 10, "Invalid floating point operation"},
                         Case{{0, 1}, 1, nan, 10, "Invalid floating point operation"},
-                        Case{{0, 1}, 1, std::numeric_limits<float>::infinity(), 10,
+                        Case{{0, 1},
+                             1,
+                             std::numeric_limits<float>::infinity(),
+                             10,
                              "Invalid floating point operation"}}) {
     signal = c.signal;
     EXPECT_EQ(Run(c.ident, c.price, c.unit), -1);

@@ -43,19 +43,20 @@ TEST_F(SettingsFile, AFreshLoadListsEverySetting) {
 }
 
 TEST_F(SettingsFile, MissingMeansAbsentOrHashNHashAEmptyIsAValue) {
-  const TradingSettings& s =
-      Load("[TradeFile]\r\nAuthor=#N#A\r\nDirectory=\r\n[TradeQuik]\r\nAccount=#n#a\r\n"
-           "Template=\r\n");
+  const TradingSettings& s = Load(
+      "[TradeFile]\r\nAuthor=#N#A\r\nDirectory=\r\n[TradeQuik]\r\nAccount=#n#a\r\n"
+      "Template=\r\n");
   EXPECT_EQ(s.tradeFile.author, "noname");
   EXPECT_EQ(s.ReadText("TradeFile", "Author", "?"), "noname");
-  EXPECT_EQ(s.tradeFile.directory, "");  // empty: the current directory
+  EXPECT_EQ(s.tradeFile.directory, "");    // empty: the current directory
   EXPECT_EQ(s.tradeQuik.account, "#n#a");  // the rule is case-sensitive
   EXPECT_EQ(s.tradeQuik.templateText, "");
 }
 
 TEST_F(SettingsFile, ClosePositionAtLastBarOnValuesStayOthersBecomeNo) {
   for (const char* on : {"True", "yes", "YES", "1", "tRUE"}) {
-    const TradingSettings& s = Load(std::string("[TradeFile]\nClosePositionAtLastBar=") + on + "\n");
+    const TradingSettings& s =
+        Load(std::string("[TradeFile]\nClosePositionAtLastBar=") + on + "\n");
     EXPECT_TRUE(s.tradeFile.closePositionAtLastBar) << on;
     EXPECT_EQ(s.ReadText("TradeFile", "ClosePositionAtLastBar", "?"), on);
   }
