@@ -59,10 +59,16 @@ bool ParseInt32(std::string_view text, int32_t* value) {
 }
 
 bool TradingSettings::Storable(const std::string& section, const std::string& key) {
+  // A section needs a name: the profile API has no reliable place for keys
+  // of the nameless one (they would land in the section before them).
+  const auto named = [](const std::string& s) {
+    return s.find_first_not_of(" \t") != std::string::npos;
+  };
   std::size_t k = 0;
   while (k < key.size() && IsBlank(key[k])) ++k;
-  return !HasLineBreak(section) && section.find(']') == std::string::npos && !HasLineBreak(key) &&
-         key.find('=') == std::string::npos && k < key.size() && key[k] != '[';
+  return named(section) && !HasLineBreak(section) && section.find(']') == std::string::npos &&
+         !HasLineBreak(key) && key.find('=') == std::string::npos && k < key.size() &&
+         key[k] != '[';
 }
 
 std::string TradingSettings::ReadText(const std::string& section, const std::string& key,
@@ -89,8 +95,7 @@ bool TradingSettings::WriteInteger(const std::string& section, const std::string
 }
 
 bool TradingSettings::SectionHasKeys(const std::string& section) const {
-  if (path_.empty() || HasLineBreak(section) || section.find(']') != std::string::npos)
-    return false;
+  if (path_.empty() || !Storable(section, "k")) return false;
   return platform::ProfileSectionHasKeys(path_, section);
 }
 

@@ -61,8 +61,9 @@ class TradingSettings {
                        const std::string& defaultValue) const;
   // Creates the section and the key as needed. False when the write could
   // not be done: the file cannot be written, or the names or the value
-  // cannot be stored so that they read back (a line break anywhere, "]" in
-  // the section name, "=" in the key, an empty key).
+  // cannot be stored so that they read back (a line break anywhere, an
+  // empty name, "]" in the section name, "=" in the key or a "[" opening it).
+  // Names that cannot be stored are never found by reads either.
   bool WriteText(const std::string& section, const std::string& key, const std::string& value);
 
   // The key's value as a decimal 32-bit integer (blanks around it allowed),

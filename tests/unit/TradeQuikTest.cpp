@@ -225,6 +225,27 @@ TEST_F(TradeQuikCall, SectionNames) {
   EXPECT_EQ(name('X', 0), "");
 }
 
+// A chart whose section has no name cannot keep settings: the call stops at
+// the first missing one and the file is left as it was.
+TEST_F(TradeQuikCall, TheNamelessSectionHoldsNothing) {
+  const std::string before = ReadFile(SettingsPath());
+  signal = {0, 1};
+  chart.series = {{&shortLong.record, &price.record, &quantity.record}, 3};
+  shortLong.Set(signal);
+  price.Set({100, 100});
+  quantity.Set({10, 10});
+  chart.SetClose({100, 100});
+  chart.numeric = {{1}, 1};
+  chart.custom = {{kLimitOrder}, 1};
+  chart.texts = {"ACC1", "CL1"};
+  chart.Prepare('d', 0);
+  EXPECT_EQ(TradeQuik(&chart.data, &chart.series, &chart.numeric, &chart.strings, &chart.custom,
+                      &chart.rec),
+            -1);
+  EXPECT_EQ(chart.Error(), "ClassCode is not defined");
+  EXPECT_EQ(ReadFile(SettingsPath()), before);
+}
+
 // The line cannot be written: the call fails naming the file, and the bar
 // stays unseen, so the next calculation sends the order.
 TEST_F(TradeQuikCall, AnOrderThatCannotBeWrittenFailsAndIsSentNextTime) {

@@ -99,6 +99,8 @@ TEST_F(SettingsFile, NamesThatCouldNotBeReadBackAreRefusedAndTheFileStays) {
   EXPECT_FALSE(s.WriteText("S", "a=b", "1"));
   EXPECT_FALSE(s.WriteText("S", "[x", "1"));
   EXPECT_FALSE(s.WriteText("S", " ", "1"));
+  EXPECT_FALSE(s.WriteText("", "k", "1"));
+  EXPECT_FALSE(s.WriteText(" ", "k", "1"));
   EXPECT_FALSE(s.WriteText("S", "k", "x\r\n[TradeQuik]\r\nTransId=1"));
   EXPECT_EQ(ReadFile(SettingsPath()), before);
   EXPECT_TRUE(s.WriteText("x[y(D)", "DateTime_a b_c_1", "20240102,0"));
