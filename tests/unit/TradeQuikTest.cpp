@@ -176,6 +176,7 @@ TEST_F(TradeQuikCall, SettingsAndTheirMessagesInOrder) {
   };
   chart.folder = "C:\\Data";
   chart.texts = {"", ""};
+  const std::string transactions = Transactions();
   s.WriteText(kSection, "Template", "");
   s.WriteText(kSection, "SecCode", "");
   s.WriteText(kSection, "ClassCode", "");
@@ -186,7 +187,7 @@ TEST_F(TradeQuikCall, SettingsAndTheirMessagesInOrder) {
         Step{"ClassCode", "QJSIM", "ClassCode is not defined"},
         Step{"Template", kDefaultTemplate, "Template is not defined"},
         Step{"SecCode", "SBER", "SecCode is not defined"},
-        Step{"File", Transactions().c_str(), "Quik transaction file is not defined"}}) {
+        Step{"File", transactions.c_str(), "Quik transaction file is not defined"}}) {
     ASSERT_EQ(Run(), -1);
     EXPECT_EQ(chart.Error(), step.message);
     s.WriteText(kSection, step.key, step.value);  // from the section

@@ -158,11 +158,13 @@ TEST_F(SettingsFile, KillingTheWriterNeverDamagesTheFileNorLosesTransId) {
       }
     }
     close(pipeEnds[1]);
+    int32_t id = 0;
+    ASSERT_EQ(read(pipeEnds[0], &id, sizeof id), static_cast<ssize_t>(sizeof id));  // one done
+    reported = std::max(reported, id);
     std::this_thread::sleep_for(std::chrono::microseconds(random() % 4000));
     kill(child, SIGKILL);
     int status = 0;
     waitpid(child, &status, 0);
-    int32_t id = 0;
     while (read(pipeEnds[0], &id, sizeof id) == sizeof id) reported = std::max(reported, id);
     close(pipeEnds[0]);
 
@@ -173,7 +175,7 @@ TEST_F(SettingsFile, KillingTheWriterNeverDamagesTheFileNorLosesTransId) {
     ASSERT_EQ(check.ReadText("TradeQuik", "Template", "?"), kDefaultTemplate) << "round " << round;
     reported = stored;
   }
-  EXPECT_GT(reported, 5);  // the writers did get on
+  EXPECT_GE(reported, 60);  // every writer took one number at least
 }
 
 }  // namespace
