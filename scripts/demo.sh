@@ -73,4 +73,39 @@ echo "date,NRTR,JMA,JTPO"
 paste -d, <(tail -n 5 "$out/nrtr_2.csv") <(tail -n 5 "$out/jma_14.csv" | cut -d, -f2) \
   <(tail -n 5 "$out/jtpo_14.csv" | cut -d, -f2)
 echo
+
+# The trading outputs write files: they run on a copy of the library in a
+# folder of its own, whose settings file (msx_qmr.ini beside it) says where
+# the files go. The signal: long above the 20-day average close, short below.
+lib=$out/trading
+mkdir -p "$lib"
+cp build/native/msx_qmr.so "$lib/"
+awk -F, 'NR == 1 { print $0 ",signal"; next }
+         { sum += $5; n++; q[n] = $5; if (n > 20) sum -= q[n - 20]
+           print $0 "," (n < 20 ? 0 : ($5 > sum / 20 ? 1 : -1)) }' "$data" > "$lib/goog.csv"
+printf '[TradeFile]\r\nAuthor=demo\r\nDirectory=%s\r\n[%s\\GOOG(D)]\r\nClassCode=TQBR\r\nSecCode=GOOG\r\nFile=%s/orders.tri\r\n' \
+  "$lib" "$lib" "$lib" > "$lib/msx_qmr.ini"
+
+echo "== TradeFile: a simulated trade history of the signal ($lib/demo[MA20]GOOG[D].csv)"
+"$host" calc 'TradeFile(C, signal, Both, "MA20")' --data "$lib/goog.csv" --lib "$lib/msx_qmr.so" >/dev/null
+head -n 10 "$lib/demo[MA20]GOOG[D].csv"
+echo "... $(($(wc -l <"$lib/demo[MA20]GOOG[D].csv") - 7)) trades"
+echo
+
+# TradeQuik is offered under OEM code page 866 (here: a Russian locale). The
+# chart is replayed one new bar at a time over its last 30 bars, as a live
+# chart grows, and every bar is calculated twice: an order line goes out
+# only for a position change on a new last bar, once.
+echo "== TradeQuik: order lines as the chart grows ($lib/orders.tri)"
+total=$(($(wc -l <"$lib/goog.csv") - 1))
+for bars in $(seq $((total - 30)) "$total"); do
+  head -n $((bars + 1)) "$lib/goog.csv" > "$lib/live.csv"
+  for _ in 1 2; do
+    LC_ALL=ru_RU.UTF-8 "$host" calc 'TradeQuik(signal, "ACC1", "CL1", Limit, C, 10, 1)' \
+      --data "$lib/live.csv" --symbol GOOG --lib "$lib/msx_qmr.so" >/dev/null
+  done
+done
+cat "$lib/orders.tri" 2>/dev/null || echo "(no position change in those bars)"
+echo
+
 echo "Results: $out/ (CSV and SVG per formula; open the .svg files in a browser)"

@@ -17,9 +17,10 @@ bool CodePageFlag();
 void SetCodePageFlag(bool set);
 
 // Appends line and CR LF to the file at path, converted to the OEM code page,
-// in one write. The file is created when missing. Reports nothing: a file
-// that cannot be opened or written gets nothing.
-void AppendLine(std::string_view line, const std::string& path);
+// in one write. The file is created when missing. A file that cannot be
+// opened or written gets nothing; the result says whether the line was
+// written, for the callers that must not lose it.
+bool AppendLine(std::string_view line, const std::string& path);
 
 // The diagnostic hook: called at fixed checkpoints, records nothing.
 void DiagnosticLog(std::string_view message);

@@ -11,6 +11,8 @@
 #include "indicators/MSX_QMR_NRTR.h"
 #include "indicators/MSX_QMR_NRTR_WATR.h"
 #include "indicators/MSX_QMR_RENKO_WATR.h"
+#include "trading/MSX_QMR_TradeFile.h"
+#include "trading/MSX_QMR_TradeQUIK.h"
 
 namespace msx {
 namespace {
@@ -23,8 +25,10 @@ constexpr ModuleSteps kModules[] = {
     {"MSX_QMR_NRTR_WATR", LoadNrtrWatr, nullptr},
     {"MSX_QMR_CER", LoadCer, nullptr},
     {"MSX_QMR_RENKO_WATR", LoadRenkoWatr, nullptr},
+    {"MSX_QMR_TradeFile", LoadTradeFile, UnloadTradeFile},
     {"MSX_QMR_JMA", LoadJma, nullptr},
     {"MSX_QMR_JTPO", LoadJtpo, nullptr},
+    {"MSX_QMR_TradeQUIK", LoadTradeQuik, UnloadTradeQuik},
 };
 
 }  // namespace

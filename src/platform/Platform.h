@@ -49,6 +49,59 @@ void ConvertAnsiToOem(char* text, std::size_t length);
 // opened (held without write sharing elsewhere, a missing folder) or written.
 Status AppendToFile(const std::string& path, std::string_view bytes);
 
+// ---- Trading: the settings file, the trade files, the creation time -----
+
+// The settings file is read and written through the private-profile model:
+// sections headed "[name]", lines "key=value"; section and key names compare
+// without regard to case; blanks around names and values do not count, nor
+// one pair of quotes around a value. There is no cache: every read sees the
+// file as it is at that moment. Keys before the first section header form the
+// section with the empty name. Windows: the real profile API. POSIX: an INI
+// module of our own with the same rules, whose every write replaces the
+// whole file atomically (a temporary file beside it, flushed, then renamed
+// over it), so that a crash or a full disk leaves the old file or the new
+// one, never a part of either.
+
+// The value of key in section, cut to kProfileValueLimit characters, or
+// defaultValue when the file, the section or the key is missing.
+inline constexpr std::size_t kProfileValueLimit = 2047;
+std::string ReadProfileText(const std::string& path, const std::string& section,
+                            const std::string& key, const std::string& defaultValue);
+
+// Sets key in section to value, adding the section (at the end of the file)
+// and the key (at the end of the section) as needed and creating the file
+// when it is missing. Names and values must be storable: no CR or LF, no "="
+// in a key (TradingSettings checks). Fails when the file cannot be written;
+// the file is then unchanged.
+Status WriteProfileText(const std::string& path, const std::string& section, const std::string& key,
+                        const std::string& value);
+
+// True when section holds at least one key.
+bool ProfileSectionHasKeys(const std::string& path, const std::string& section);
+
+// Makes every profile write so far durable in the file (Windows writes back
+// its profile cache; POSIX writes are durable when they return).
+Status FlushProfile(const std::string& path);
+
+// Deletes a file. Fails (kNotFound) when there is none, or when it is held
+// open without delete sharing.
+Status RemoveFile(const std::string& path);
+
+// The current local date and time, and the separator the system's settings
+// put between hours, minutes and seconds (POSIX: ":").
+struct LocalTime {
+  int32_t year, month, day, hour, minute, second;
+};
+LocalTime CurrentLocalTime();
+char TimeSeparator();
+
+// The separator between a folder and a name: "\\" on Windows, "/" on POSIX.
+char PathSeparator();
+
+// The folder for trade files in a fresh settings file: "C:\\" on Windows;
+// empty on POSIX (the current directory).
+const char* DefaultTradeDirectory();
+
 // ---- Processes and modules ------------------------------------------------
 
 // The full path of this library's own file; empty when it cannot be read.

@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <iconv.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/IniText.h"
 #include "platform/Platform.h"
 
 namespace msx::platform {
@@ -139,6 +141,115 @@ Status AppendToFile(const std::string& path, std::string_view bytes) {
   if (::close(fd) != 0 && error == 0) error = errno;
   return FromErrno(error);
 }
+
+// ---- Trading: the settings file, the trade files, the creation time -----
+
+namespace {
+
+// The whole file; false when it cannot be opened (missing included).
+bool ReadWholeText(const std::string& path, std::string* text) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  text->clear();
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ::close(fd);
+      return n == 0;
+    }
+    text->append(buffer, static_cast<std::size_t>(n));
+  }
+}
+
+std::string SettingsText(const std::string& path) {
+  std::string text;
+  if (!ReadWholeText(path, &text)) text.clear();
+  return text;
+}
+
+// Writes bytes to a temporary file beside path, flushes it to the disk and
+// renames it over path: readers see the old content or the new, never a
+// part. The file keeps its permissions. On failure path is untouched and
+// the temporary file is gone.
+Status ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
+  static unsigned counter = 0;
+  const std::string temp =
+      path + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(++counter);
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return FromErrno(errno);
+  struct stat old {};
+  if (::stat(path.c_str(), &old) == 0) (void)::fchmod(fd, old.st_mode & 07777);
+  int error = 0;
+  std::size_t done = 0;
+  while (error == 0 && done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) error = errno;
+    if (n > 0) done += static_cast<std::size_t>(n);
+  }
+  if (error == 0 && ::fsync(fd) != 0) error = errno;
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0) error = errno;
+  if (error != 0) {
+    ::unlink(temp.c_str());
+    return FromErrno(error);
+  }
+  // The rename itself is durable once the folder is.
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    (void)::fsync(dir);
+    ::close(dir);
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string ReadProfileText(const std::string& path, const std::string& section,
+                            const std::string& key, const std::string& defaultValue) {
+  std::optional<std::string> value = ini::Find(SettingsText(path), section, key);
+  if (!value) value = defaultValue;
+  if (value->size() > kProfileValueLimit) value->resize(kProfileValueLimit);
+  return *value;
+}
+
+Status WriteProfileText(const std::string& path, const std::string& section, const std::string& key,
+                        const std::string& value) {
+  std::string text;
+  if (!ReadWholeText(path, &text)) {
+    if (errno != ENOENT) return FromErrno(errno);  // never replace what cannot be read
+    text.clear();
+  }
+  return ReplaceFileAtomically(path, ini::Set(text, section, key, value));
+}
+
+bool ProfileSectionHasKeys(const std::string& path, const std::string& section) {
+  return ini::SectionHasKeys(SettingsText(path), section);
+}
+
+Status FlushProfile(const std::string& /*path*/) { return {}; }
+
+Status RemoveFile(const std::string& path) {
+  if (::unlink(path.c_str()) != 0) return FromErrno(errno);
+  return {};
+}
+
+LocalTime CurrentLocalTime() {
+  const std::time_t now = std::time(nullptr);
+  std::tm t{};
+  localtime_r(&now, &t);
+  return {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
+}
+
+char TimeSeparator() { return ':'; }
+
+char PathSeparator() { return '/'; }
+
+const char* DefaultTradeDirectory() { return ""; }
 
 std::string LibraryPath() {
   Dl_info info{};

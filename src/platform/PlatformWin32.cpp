@@ -75,6 +75,58 @@ Status AppendToFile(const std::string& path, std::string_view bytes) {
   return FromLastError(error);
 }
 
+// ---- Trading: the settings file, the trade files, the creation time -----
+
+std::string ReadProfileText(const std::string& path, const std::string& section,
+                            const std::string& key, const std::string& defaultValue) {
+  char buffer[kProfileValueLimit + 1];
+  const DWORD n = GetPrivateProfileStringA(section.c_str(), key.c_str(), defaultValue.c_str(),
+                                           buffer, sizeof buffer, path.c_str());
+  return std::string(buffer, n < sizeof buffer ? n : kProfileValueLimit);
+}
+
+Status WriteProfileText(const std::string& path, const std::string& section, const std::string& key,
+                        const std::string& value) {
+  if (!WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str()))
+    return FromLastError(GetLastError());
+  return {};
+}
+
+bool ProfileSectionHasKeys(const std::string& path, const std::string& section) {
+  // With no key name the API lists the section's keys; one character is enough.
+  char buffer[4] = {};
+  return GetPrivateProfileStringA(section.c_str(), nullptr, "", buffer, sizeof buffer,
+                                  path.c_str()) > 0;
+}
+
+Status FlushProfile(const std::string& path) {
+  // Three null arguments write the profile cache of that file back.
+  WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
+  return {};
+}
+
+Status RemoveFile(const std::string& path) {
+  if (!DeleteFileA(path.c_str())) return FromLastError(GetLastError());
+  return {};
+}
+
+LocalTime CurrentLocalTime() {
+  SYSTEMTIME t{};
+  GetLocalTime(&t);
+  return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+}
+
+char TimeSeparator() {
+  char buffer[8] = {};
+  if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STIME, buffer, sizeof buffer) > 1)
+    return buffer[0];
+  return ':';
+}
+
+char PathSeparator() { return '\\'; }
+
+const char* DefaultTradeDirectory() { return "C:\\"; }
+
 std::string LibraryPath() {
   HMODULE self = nullptr;
   if (!GetModuleHandleExA(

@@ -37,8 +37,17 @@ const std::vector<Expected>& AllFunctions() {
        "Renko-Adaptive indicator (based on ATR) ",
        {"Close[]", "Multiplier", "Smooth", "[Up|U|Dn|D|Auto|A|Long|L|Short|S|Both|B]"},
        false},
+      {"TradeFile",
+       "TradeFile stores a simulated trade history in a file",
+       {"Close[]", "BuySell[]", "[Long|L|Short|S|Both|B]", "\"Strategy\""},
+       false},
       {"JMA", "JMA", {"Close[]", "Length", "Phase"}, true},
       {"JTPO", "JTPO", {"Close[]", "Length"}, true},
+      {"TradeQuik",
+       "TradeQuik",
+       {"ShortLong[]", "\"Account\"", "\"Client_Code\"", "[Limit|L|Market|M]", "Price[]",
+        "Quantity[]", "Ident"},
+       true},
   };
   return all;
 }

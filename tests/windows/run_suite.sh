@@ -78,6 +78,37 @@ if [ "$arch" = win64 ]; then
   "$wine" "$build/msxhost.exe" calc 'NRTR(C, 2)' --data "$data" --out "$out/wine.csv" --svg "$out/wine.svg" >/dev/null
   same "$out/native.csv" "$out/wine.csv" "calc --out"
   same "$out/native.svg" "$out/wine.svg" "calc --svg"
+
+  echo "== trading outputs natively and under Wine (the real profile API)"
+  # Each build runs in a folder of its own with a copy of its library, whose
+  # settings file puts the trade file and the transaction file there. The
+  # chart grows bar by bar as a live one does; each size is calculated twice.
+  trading() {  # trading DIR HOST LIB [WINE]
+    local dir=$1 host=$2 lib=$3 runner=${4:-}
+    rm -rf "$dir" && mkdir -p "$dir" && cp "$lib" "$dir/"
+    printf '[TradeFile]\r\nDirectory=\r\n[C:\\Data\\SEC1(D)]\r\nClassCode=TQBR\r\nSecCode=SEC1\r\nFile=orders.tri\r\n' > "$dir/msx_qmr.ini"
+    local libpath=$dir/$(basename "$lib")
+    [ -n "$runner" ] && libpath="Z:$libpath"
+    ( cd "$dir" || exit 1
+      cp "$root/tests/windows/trading.csv" sec1.csv
+      LC_ALL=ru_RU.UTF-8 $runner "$host" calc 'TradeFile(C, signal, Both, "MAcross")' --data sec1.csv --lib "$libpath" >/dev/null
+      for bars in 9 9 10 10 11 11 8 12 12; do
+        head -n $((bars + 1)) sec1.csv > live.csv
+        LC_ALL=ru_RU.UTF-8 $runner "$host" calc 'TradeQuik(signal, "ACC1", "CL1", Limit, C, 10, 1)' \
+          --data live.csv --symbol SEC1 --folder 'C:\Data' --lib "$libpath" >/dev/null
+      done )
+  }
+  trading "$out/trading-native" "$native/msxhost" "$native/msx_qmr.so"
+  trading "$out/trading-wine" "$build/msxhost.exe" "$build/msx_qmr.dll" "$wine"
+  tail -n +2 "$out/trading-native/noname[MAcross]SEC1[D].csv" > "$out/trade-native.csv"
+  tail -n +2 "$out/trading-wine/noname[MAcross]SEC1[D].csv" > "$out/trade-wine.csv"
+  same "$out/trade-native.csv" "$out/trade-wine.csv" "TradeFile's trade file after its creation time"
+  same "$out/trading-native/orders.tri" "$out/trading-wine/orders.tri" "TradeQuik's transaction file"
+  # The profile API lays the file out its own way (blank lines between
+  # sections); line for line the settings must agree.
+  grep -av $'^\r\?$' "$out/trading-native/msx_qmr.ini" > "$out/ini-native.txt"
+  grep -av $'^\r\?$' "$out/trading-wine/msx_qmr.ini" > "$out/ini-wine.txt"
+  same "$out/ini-native.txt" "$out/ini-wine.txt" "the settings file, line for line"
 fi
 
 echo "== formula outputs natively and under Wine ($arch, ru_RU.UTF-8)"

@@ -1,0 +1,183 @@
+// The trading functions through the built library and the tester, each
+// library copy in a folder of its own with a settings file the test writes:
+// the trade file from a formula, and the order-line promise across unloads
+// and new processes.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "Chart.h"
+#include "Cli.h"
+#include "Csv.h"
+#include "Files.h"
+#include "HostRecords.h"
+#include "LibraryFixture.h"
+#include "LoadedLibrary.h"
+#include "platform/Platform.h"
+
+namespace msxtest {
+namespace {
+
+using msxhost::JoinPath;
+using msxhost::ReadWholeFile;
+using msxhost::WriteWholeFile;
+
+// The lines of a CR LF text.
+std::vector<std::string> CrLfLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::size_t end = text.find("\r\n", at);
+    lines.push_back(text.substr(at, end == std::string::npos ? std::string::npos : end - at));
+    if (end == std::string::npos) break;
+    at = end + 2;
+  }
+  return lines;
+}
+
+// A folder holding a copy of the built library and its settings file.
+class LibraryFolder {
+ public:
+  LibraryFolder(const std::string& name, const std::string& iniText) {
+    folder_ = ::testing::TempDir() + name;
+    std::filesystem::remove_all(folder_);
+    std::filesystem::create_directories(folder_);
+    library_ = JoinPath(folder_, msx::platform::LibraryFileName());
+    std::filesystem::copy_file(Library().path(), library_);
+    WriteWholeFile(JoinPath(folder_, "msx_qmr.ini"), iniText);
+  }
+  std::string Path(const std::string& name) const { return JoinPath(folder_, name); }
+  const std::string& library() const { return library_; }
+  const std::string& folder() const { return folder_; }
+
+ private:
+  std::string folder_;
+  std::string library_;
+};
+
+constexpr const char* kChart =
+    "date,high,low,close,signal\n"
+    "20240102,10,10,10,0\n"
+    "20240103,11,11,11,1\n"
+    "20240104,12,12,12,1\n"
+    "20240105,9,9,9,-1\n"
+    "20240108,10,10,10,-1\n";
+
+TEST(TradeFileThroughTheTester, TheTradeFileOfAFormula) {
+  const LibraryFolder lib("e2e_tradefile", "");
+  WriteWholeFile(lib.Path("msx_qmr.ini"),
+                 "[TradeFile]\r\nAuthor=tester\r\nDirectory=" + lib.folder() + "\r\n");
+  const std::string csv = lib.Path("sec1.csv");
+  WriteWholeFile(csv, kChart);
+  const msxhost::CommandOutput o = msxhost::RunCommand(
+      {"calc", "TradeFile(C, signal, Both, \"MAcross\")", "--data", csv, "--lib", lib.library()});
+  ASSERT_EQ(o.exitCode, 0) << o.err;
+  EXPECT_EQ(o.out, "date,value\n20240102,0\n20240103,0\n20240104,0\n20240105,0\n20240108,0\n");
+  const std::vector<std::string> lines =
+      CrLfLines(ReadWholeFile(lib.Path("tester[MAcross]SEC1[D].csv")));
+  ASSERT_EQ(lines.size(), 8u);
+  EXPECT_EQ(lines[2], ";%A=tester");
+  EXPECT_EQ(lines[7], "MAcross,SEC1,1,20240103,20240105,-0.1818");
+  EXPECT_EQ(ReadWholeFile(lib.Path("tester[MAcross]SEC1[D].csv")).substr(0, 3), ";  ");
+  // The settings the load found missing were added.
+  EXPECT_NE(ReadWholeFile(lib.Path("msx_qmr.ini")).find("ClosePositionAtLastBar=no\r\n"),
+            std::string::npos);
+}
+
+// One calculation of TradeQuik over the first `bars` bars, called through
+// the host records as the host does (whatever the code page: the host may
+// not be offered the function, but it is exported).
+int32_t CalcTradeQuik(const msxhost::LoadedLibrary& library, const msxhost::Chart& full,
+                      int32_t bars) {
+  msxhost::Chart chart = full;
+  for (auto* v : {&chart.high, &chart.low, &chart.close}) v->resize(static_cast<size_t>(bars));
+  chart.dates.resize(static_cast<size_t>(bars));
+  chart.times.resize(static_cast<size_t>(bars));
+  chart.extra[0].values.resize(static_cast<size_t>(bars));
+  const msxhost::ChartRecords records(chart);
+  msxhost::HostArray signal = msxhost::MakeSeries(chart.extra[0].values);
+  msxhost::HostArray price = msxhost::MakeSeries(chart.close);
+  msxhost::HostArray quantity = msxhost::ConstantSeries(10, bars);
+  msxhost::HostText account("ACC1"), client("CL1");
+  msxhost::HostArguments args;
+  args.AddSeries(signal.series());
+  args.AddString(account.data());
+  args.AddString(client.data());
+  args.AddCustom(0);
+  args.AddSeries(price.series());
+  args.AddSeries(quantity.series());
+  args.AddNumber(1);
+  msxhost::HostResult result;
+  const int32_t rc = library.Call("TradeQuik", records.data(), args, *result.record());
+  EXPECT_EQ(result.extendedError(), "");
+  return rc;
+}
+
+std::string QuikSettings(const LibraryFolder& lib) {
+  return "[" + lib.folder() +
+         "\\SEC1(D)]\r\nClassCode=QJSIM\r\nSecCode=SBER\r\nFile=" + lib.Path("orders.tri") + "\r\n";
+}
+
+TEST(TradeQuikAcrossLoads, AnOrderIsSentOnceWhateverIsReloaded) {
+  const LibraryFolder lib("e2e_tradequik_reload", "");
+  WriteWholeFile(lib.Path("msx_qmr.ini"), QuikSettings(lib));
+  WriteWholeFile(lib.Path("sec1.csv"), kChart);
+  msxhost::Chart chart = msxhost::ReadCsv(lib.Path("sec1.csv"));
+  chart.symbol = "SEC1";
+  chart.folder = lib.folder();
+  {
+    const msxhost::LoadedLibrary first(lib.library());
+    ASSERT_EQ(CalcTradeQuik(first, chart, 3), 0);  // arms
+    ASSERT_EQ(CalcTradeQuik(first, chart, 3), 0);
+    EXPECT_FALSE(std::filesystem::exists(lib.Path("orders.tri")));
+    ASSERT_EQ(CalcTradeQuik(first, chart, 4), 0);  // 1 to -1 on the new bar
+    ASSERT_EQ(CalcTradeQuik(first, chart, 4), 0);
+  }
+  const msxhost::LoadedLibrary again(lib.library());  // unloaded and loaded anew
+  ASSERT_EQ(CalcTradeQuik(again, chart, 4), 0);
+  ASSERT_EQ(CalcTradeQuik(again, chart, 2), 0);  // an older chart sends nothing either
+  ASSERT_EQ(CalcTradeQuik(again, chart, 4), 0);
+  EXPECT_EQ(CrLfLines(ReadWholeFile(lib.Path("orders.tri"))),
+            (std::vector<std::string>{"TRANS_ID=2;ACCOUNT=ACC1;CLIENT_CODE=CL1;TYPE=L;"
+                                      "CLASSCODE=QJSIM;SECCODE=SBER;ACTION=NEW_ORDER;"
+                                      "OPERATION=S;PRICE=9;QUANTITY=20;"}));
+}
+
+// Every calculation in a process of its own: the tester started anew, as
+// the host after a restart. POSIX only: the code page comes from the
+// locale variables set for the child.
+TEST(TradeQuikAcrossLoads, AnOrderIsSentOnceAcrossNewProcesses) {
+  if (std::string(msx::platform::LibraryFileName()) != "msx_qmr.so")
+    GTEST_SKIP() << "runs the tester with a POSIX shell";
+  const LibraryFolder lib("e2e_tradequik_processes", "");
+  WriteWholeFile(lib.Path("msx_qmr.ini"), QuikSettings(lib));
+  const std::string tester =
+      JoinPath(msxhost::FolderOf(msx::platform::HostProgramPath()), "msxhost");
+  const std::string full = kChart;
+  const auto run = [&](int32_t bars) {
+    std::string csv = full.substr(0, full.find('\n') + 1);
+    std::size_t at = csv.size();
+    for (int32_t b = 0; b < bars; ++b) {
+      const std::size_t end = full.find('\n', at) + 1;
+      csv += full.substr(at, end - at);
+      at = end;
+    }
+    WriteWholeFile(lib.Path("sec1.csv"), csv);
+    const std::string command = "LC_ALL=ru_RU.UTF-8 '" + tester +
+                                "' calc 'TradeQuik(signal, \"ACC1\", \"CL1\", Limit, C, 10, 1)'"
+                                " --data '" +
+                                lib.Path("sec1.csv") + "' --lib '" + lib.library() +
+                                "' > /dev/null";
+    return std::system(command.c_str());
+  };
+  for (int32_t bars : {3, 3, 4, 4, 4, 2, 4}) ASSERT_EQ(run(bars), 0) << bars;
+  const std::string orders = ReadWholeFile(lib.Path("orders.tri"));
+  EXPECT_EQ(CrLfLines(orders).size(), 1u) << orders;
+  EXPECT_NE(orders.find("OPERATION=S;PRICE=9;QUANTITY=20;"), std::string::npos) << orders;
+}
+
+}  // namespace
+}  // namespace msxtest
