@@ -4,6 +4,7 @@
 // and new processes.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -42,13 +43,22 @@ std::vector<std::string> CrLfLines(const std::string& text) {
 class LibraryFolder {
  public:
   LibraryFolder(const std::string& name, const std::string& iniText) {
-    folder_ = ::testing::TempDir() + name;
+    // A folder of this process's own: the suite may run twice at once.
+    folder_ = ::testing::TempDir() + name + "_" +
+              std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
     std::filesystem::remove_all(folder_);
     std::filesystem::create_directories(folder_);
     library_ = JoinPath(folder_, msx::platform::LibraryFileName());
     std::filesystem::copy_file(Library().path(), library_);
     WriteWholeFile(JoinPath(folder_, "msx_qmr.ini"), iniText);
   }
+  ~LibraryFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+  LibraryFolder(const LibraryFolder&) = delete;
+  LibraryFolder& operator=(const LibraryFolder&) = delete;
+
   std::string Path(const std::string& name) const { return JoinPath(folder_, name); }
   const std::string& library() const { return library_; }
   const std::string& folder() const { return folder_; }
