@@ -14,12 +14,16 @@ void FileLog(std::string_view /*message*/, const char* /*path*/) {}
 
 }  // namespace
 
-void AppendLine(std::string_view line, const std::string& path) {
+std::string OemLine(std::string_view line) {
   std::string text;
   text.reserve(line.size() + 2);
   text.append(line).append("\r\n");
   platform::ConvertAnsiToOem(text.data(), text.size());
-  (void)platform::AppendToFile(path, text);  // by design nothing is reported
+  return text;
+}
+
+void AppendLine(std::string_view line, const std::string& path) {
+  (void)platform::AppendToFile(path, OemLine(line));  // by design nothing is reported
 }
 
 void DiagnosticLog(std::string_view message) { FileLog(message, "C:\\MSX.log"); }
