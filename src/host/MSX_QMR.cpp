@@ -4,6 +4,9 @@
 #include <iterator>
 
 #include "common/MSX_QMR_CommonFunc.h"
+#include "exchange/MSX_QMR_ReadData.h"
+#include "exchange/MSX_QMR_WriteData.h"
+#include "exchange/MSX_QMR_WriteDataEx.h"
 #include "host/Registry.h"
 #include "indicators/MSX_QMR_NRTR.h"
 
@@ -15,6 +18,9 @@ namespace {
 constexpr ModuleSteps kModules[] = {
     {"MSX_QMR_CommonFunc", LoadCommonFunc, UnloadCommonFunc},
     {"MSX_QMR_NRTR", LoadNrtr, nullptr},
+    {"MSX_QMR_WriteData", LoadWriteData, nullptr},
+    {"MSX_QMR_WriteDataEx", LoadWriteDataEx, nullptr},
+    {"MSX_QMR_ReadData", LoadReadData, nullptr},
 };
 
 }  // namespace

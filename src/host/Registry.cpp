@@ -107,13 +107,14 @@ int32_t CountArguments(const FunctionTable& table, ArgumentType type) {
 bool AcceptsCall(const FunctionTable& table, const HostDataRecord* data,
                  const HostSeriesArgs* series, const HostNumericArgs* numeric,
                  const HostStringArgs* strings, const HostCustomArgs* custom,
-                 const ResultRec* result) {
+                 const ResultRec* result, StringCount stringCount) {
   if (data == nullptr || series == nullptr || numeric == nullptr || strings == nullptr ||
       custom == nullptr || result == nullptr || result->result == nullptr)
     return false;
   if (series->count != CountArguments(table, kSeriesArg) ||
       numeric->count != CountArguments(table, kNumericArg) ||
-      strings->count != CountArguments(table, kStringArg) ||
+      (stringCount == StringCount::kCompared &&
+       strings->count != CountArguments(table, kStringArg)) ||
       custom->count != CountArguments(table, kCustomArg))
     return false;
   for (int32_t i = 0; i < series->count; ++i)

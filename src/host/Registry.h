@@ -91,13 +91,17 @@ void RegisterFunction() {
 // How many arguments of one type a function takes.
 int32_t CountArguments(const FunctionTable& table, ArgumentType type);
 
+// Whether a function compares the host's count of string arguments with its
+// table (some take more strings than they read without complaint).
+enum class StringCount { kCompared, kNotCompared };
+
 // True when the host's records are there and the argument counts are those
 // of the table. A function answers a mismatch with -1 before anything else,
 // writing nothing.
 bool AcceptsCall(const FunctionTable& table, const HostDataRecord* data,
                  const HostSeriesArgs* series, const HostNumericArgs* numeric,
                  const HostStringArgs* strings, const HostCustomArgs* custom,
-                 const ResultRec* result);
+                 const ResultRec* result, StringCount stringCount = StringCount::kCompared);
 
 // Copies text into a fixed host field of kTextSize bytes, cut to 99
 // characters and ended with NUL.

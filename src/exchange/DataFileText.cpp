@@ -1,0 +1,112 @@
+#include "exchange/DataFileText.h"
+
+#include <cstring>
+
+#include "common/Fault.h"
+#include "exchange/NumberText.h"
+
+namespace msx {
+
+std::string ExpandDataFileName(std::string_view fileTemplate, std::string_view symbol,
+                               std::string_view periodText) {
+  std::string name;
+  name.reserve(fileTemplate.size() + symbol.size() + periodText.size());
+  for (std::size_t i = 0; i < fileTemplate.size(); ++i) {
+    const char c = fileTemplate[i];
+    if (c != '%') {
+      name += c;
+      continue;
+    }
+    if (++i == fileTemplate.size()) break;  // "%" at the end gives nothing
+    switch (fileTemplate[i]) {
+      case '%':
+        name += '%';
+        break;
+      case 'P':
+        name.append(periodText);
+        break;
+      case 'S':
+        name.append(symbol);
+        break;
+      default:
+        break;  // both characters are dropped
+    }
+  }
+  return name.empty() ? std::string(fileTemplate) : name;
+}
+
+char PeriodLetter(const HostDataRecord& data) { return static_cast<char>(data.period & 0xFF); }
+
+std::string WriterPeriodText(const HostDataRecord& data) {
+  const char letter = PeriodLetter(data);
+  switch (letter) {
+    case 'D':
+    case 'W':
+    case 'M':
+    case 'Q':
+    case 'Y':
+      return std::string(1, letter);
+    case 'I': {
+      if (data.interval == 0) return "T";
+      std::string text;
+      AppendPaddedInt(text, data.interval, 1);
+      return text;
+    }
+    default:
+      return {};
+  }
+}
+
+std::string ReaderPeriodText(const HostDataRecord& data) {
+  return PeriodLetter(data) == 'I' ? WriterPeriodText(data) : "D";
+}
+
+std::string_view SymbolText(const HostDataRecord& data) {
+  return data.symbol == nullptr ? std::string_view() : std::string_view(data.symbol);
+}
+
+std::string_view StringArgument(const HostStringArgs& strings, int32_t k) {
+  if (k < 0 || k >= strings.count || k >= kMaxArgs || strings.items[k] == nullptr)
+    RaiseFault(kRangeCheckError);
+  return strings.items[k];
+}
+
+BarRange WriterRange(std::initializer_list<const HostSeries*> series) {
+  const HostSeries& head = **series.begin();
+  BarRange r{head.first, head.last};
+  if (r.first < 0 || r.last < 0) RaiseFault(kRangeCheckError);
+  for (const HostSeries* s : series) {
+    if (s->first > r.first) r.first = s->first;
+    if (s->last >= s->first && s->last < r.last) r.last = s->last;
+  }
+  return r;
+}
+
+void AppendBasicDateTime(std::string& out, int32_t date, int32_t time) {
+  AppendPaddedInt(out, date, 8);
+  out += ',';
+  AppendPaddedInt(out, time, 7);
+}
+
+void DataLines::Clear() {
+  lines_.clear();
+  text_.clear();
+}
+
+void DataLines::Assign(std::string&& text) {
+  lines_.clear();
+  text_ = std::move(text);
+  const std::size_t nul = text_.find('\0');
+  if (nul != std::string::npos) text_.resize(nul);
+  const char* p = text_.data();
+  const char* end = p + text_.size();
+  while (p < end) {
+    const char* e = p;
+    while (e < end && *e != '\r' && *e != '\n') ++e;
+    lines_.emplace_back(p, static_cast<std::size_t>(e - p));
+    if (e < end) e += (*e == '\r' && e + 1 < end && e[1] == '\n') ? 2 : 1;
+    p = e;
+  }
+}
+
+}  // namespace msx
