@@ -28,6 +28,13 @@ const std::vector<Expected>& AllFunctions() {
        "\"New Russian\" Trailing Reverse Function based on percentage channel",
        {"Close[]", "Koefficient[]"},
        false},
+      {"WriteData", "Write Data into a file", {"DataArray[]", "\"FileName\""}, false},
+      {"WriteDataEx",
+       "Write multiple data columns into a file",
+       {"\"FormatString\"", "DataArray1[]", "DataArray2[]", "DataArray3[]", "DataArray4[]",
+        "DataArray5[]", "DataArray6[]", "DataArray7[]", "\"FileName\""},
+       false},
+      {"ReadData", "Read Data from a file", {"\"FileName\""}, false},
   };
   return all;
 }
