@@ -14,16 +14,17 @@ void FileLog(std::string_view /*message*/, const char* /*path*/) {}
 
 }  // namespace
 
-std::string OemLine(std::string_view line) {
-  std::string text;
-  text.reserve(line.size() + 2);
-  text.append(line).append("\r\n");
+void MakeOemLine(std::string& text) {
+  text.append("\r\n");
   platform::ConvertAnsiToOem(text.data(), text.size());
-  return text;
 }
 
 void AppendLine(std::string_view line, const std::string& path) {
-  (void)platform::AppendToFile(path, OemLine(line));  // by design nothing is reported
+  std::string text;
+  text.reserve(line.size() + 2);
+  text.append(line);
+  MakeOemLine(text);
+  (void)platform::AppendToFile(path, text);  // by design nothing is reported
 }
 
 void DiagnosticLog(std::string_view message) { FileLog(message, "C:\\MSX.log"); }

@@ -19,9 +19,9 @@ void SetCodePageFlag(bool set);
 // that cannot be opened or written gets nothing.
 void AppendLine(std::string_view line, const std::string& path);
 
-// The bytes AppendLine writes: line and CR LF, converted from the ANSI to
-// the OEM code page.
-std::string OemLine(std::string_view line);
+// Turns text into the bytes AppendLine writes for it: CR LF appended, the
+// whole converted in place from the ANSI to the OEM code page.
+void MakeOemLine(std::string& text);
 
 // The diagnostic hook: called at fixed checkpoints, records nothing.
 void DiagnosticLog(std::string_view message);

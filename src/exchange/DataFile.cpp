@@ -28,10 +28,11 @@ FileService& PlatformFiles() {
   return files;
 }
 
-void HandOffDataFile(const std::string& name, std::string_view content, FileService& files) {
+void HandOffDataFile(const std::string& name, std::string content, FileService& files) {
   const std::string staging = name + ".out";
   if (files.Exists(staging)) (void)files.Remove(staging);
-  const bool staged = files.ReplaceContent(staging, OemLine(content)).ok();
+  MakeOemLine(content);
+  const bool staged = files.ReplaceContent(staging, content).ok();
   if (files.Exists(name)) (void)files.Remove(name);
   if (!staged) return;
   for (int32_t attempt = 0; attempt < kPublishAttempts; ++attempt) {

@@ -48,7 +48,7 @@ FileService& PlatformFiles();
 // not be deleted is overwritten, never appended to, and when the content
 // could not be written no rename is tried, so an older staging file is
 // never published as this call's.
-void HandOffDataFile(const std::string& name, std::string_view content,
+void HandOffDataFile(const std::string& name, std::string content,
                      FileService& files = PlatformFiles());
 
 // The reader's side. When a data file is there, deletes the old copy and

@@ -82,10 +82,28 @@ BarRange WriterRange(std::initializer_list<const HostSeries*> series) {
   return r;
 }
 
+namespace {
+// Exactly `width` digits of a v in 0 to 10^width - 1.
+char* PutFixedDigits(char* p, int32_t v, int32_t width) {
+  for (int32_t k = width - 1; k >= 0; --k) {
+    p[k] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  }
+  return p + width;
+}
+}  // namespace
+
+char* PutBasicDateTime(char* p, int32_t date, int32_t time) {
+  // Every real date and time has exactly 8 and 7 digits at most: the common
+  // case without a general conversion.
+  p = date >= 0 && date <= 99999999 ? PutFixedDigits(p, date, 8) : PutPaddedInt(p, date, 8);
+  *p++ = ',';
+  return time >= 0 && time <= 9999999 ? PutFixedDigits(p, time, 7) : PutPaddedInt(p, time, 7);
+}
+
 void AppendBasicDateTime(std::string& out, int32_t date, int32_t time) {
-  AppendPaddedInt(out, date, 8);
-  out += ',';
-  AppendPaddedInt(out, time, 7);
+  char buffer[kBasicDateTimeCapacity];
+  out.append(buffer, PutBasicDateTime(buffer, date, time));
 }
 
 void DataLines::Clear() {

@@ -50,6 +50,11 @@ BarRange WriterRange(std::initializer_list<const HostSeries*> series);
 // A bar's date and time as the basic layout writes them: "%.8d,%.7d".
 void AppendBasicDateTime(std::string& out, int32_t date, int32_t time);
 
+// The same into a buffer of kBasicDateTimeCapacity characters; returns the
+// end of the text.
+inline constexpr std::size_t kBasicDateTimeCapacity = 32;
+char* PutBasicDateTime(char* p, int32_t date, int32_t time);
+
 // The lines of a loaded file. Lines end at CR LF, at a lone CR and at a lone
 // LF, and do not include their ends; the end of the last line adds no line,
 // so a writer's file loads as its data lines and one empty line. A NUL ends

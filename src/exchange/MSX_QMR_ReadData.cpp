@@ -31,7 +31,7 @@ constexpr int32_t kEndOfDay = 2359999;
 // The runtime's message for a number text that does not convert.
 constexpr const char* kNotANumber = "Invalid numeric text in the data file";
 
-int32_t IntegerOf(const std::string& text) {
+int32_t IntegerOf(std::string_view text) {
   int32_t v = 0;
   const char* end = text.data() + text.size();
   const auto [p, ec] = std::from_chars(text.data(), end, v);
@@ -41,7 +41,7 @@ int32_t IntegerOf(const std::string& text) {
 
 // A number as the writers write it: "." as the point, an optional exponent,
 // INF and NAN with an optional "-".
-float ValueOf(const std::string& text) {
+float ValueOf(std::string_view text) {
   double v = 0;
   const char* end = text.data() + text.size();
   const auto [p, ec] = std::from_chars(text.data(), end, v);
@@ -82,8 +82,8 @@ void AlignDataLines(const DataLines& lines, const HostDataRecord& data, BarRange
         continue;
       }
       if (parsed != k) {
-        lineDate = IntegerOf(Token(line, 1, ','));
-        lineTime = daily ? kEndOfDay : IntegerOf(Token(line, 2, ','));
+        lineDate = IntegerOf(TokenView(line, 1, ','));
+        lineTime = daily ? kEndOfDay : IntegerOf(TokenView(line, 2, ','));
         parsed = k;
       }
       const bool match =
@@ -93,7 +93,7 @@ void AlignDataLines(const DataLines& lines, const HostDataRecord& data, BarRange
         continue;
       }
       if (valued != k) {
-        value = ValueOf(Token(line, 3, ','));
+        value = ValueOf(TokenView(line, 3, ','));
         valued = k;
       }
       break;  // line k stays the candidate for the next bar

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "common/GuardedCall.h"
 #include "exchange/DataFileText.h"
@@ -23,8 +24,8 @@ constexpr const char* kHelpLines[] = {
     "          Library code: the msx_qmr developers, 2026.",
 };
 
-// A line is at most 8 + 1 + 7 + 1 + 12 + 2 characters for the usual dates.
-constexpr std::size_t kLineReserve = 32;
+// A line of the usual dates and prices: 8 + 1 + 7 + 1 + 6 + 2 characters.
+constexpr std::size_t kLineReserve = 28;
 
 }  // namespace
 
@@ -45,17 +46,20 @@ BarRange ComputeWriteData(const HostDataRecord& data, const HostSeries& values,
     content.reserve(static_cast<std::size_t>(last - range.first + 1) * kLineReserve);
     for (int32_t i = range.first; i <= last; ++i) {
       const HostDateTimeEntry& stamp = data.dates[i];
-      AppendBasicDateTime(content, stamp.date, stamp.time);
-      content += ',';
-      AppendValueText(content, values.values[i]);
-      content += "\r\n";
+      char line[kBasicDateTimeCapacity + kValueTextCapacity + 4];
+      char* p = PutBasicDateTime(line, stamp.date, stamp.time);
+      *p++ = ',';
+      p = PutValueText(p, values.values[i]);
+      *p++ = '\r';
+      *p++ = '\n';
+      content.append(line, p);
       out[i] = values.values[i];
     }
     if (range.last > kMaxIndex) RaiseFault(kRangeCheckError);
   }
   const std::string name =
       ExpandDataFileName(fileTemplate, SymbolText(data), WriterPeriodText(data));
-  HandOffDataFile(name, content, files);
+  HandOffDataFile(name, std::move(content), files);
   return range;
 }
 

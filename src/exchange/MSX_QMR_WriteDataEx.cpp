@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "common/GuardedCall.h"
 #include "common/MSX_QMR_CommonFunc.h"
@@ -77,10 +78,13 @@ BarRange ComputeWriteDataEx(const HostDataRecord& data,
       if (valuePattern) {
         valuePattern->Append(content, values);
       } else {
+        char columns[kWriteDataExSeries * (kValueTextCapacity + 1)];
+        char* p = columns;
         for (const float v : values) {
-          content += ',';
-          AppendValueText(content, v);
+          *p++ = ',';
+          p = PutValueText(p, v);
         }
+        content.append(columns, p);
       }
       content += "\r\n";
       out[i] = 0.0f;
@@ -89,7 +93,7 @@ BarRange ComputeWriteDataEx(const HostDataRecord& data,
   }
   const std::string name =
       ExpandDataFileName(fileTemplate, SymbolText(data), WriterPeriodText(data));
-  HandOffDataFile(name, content, files);
+  HandOffDataFile(name, std::move(content), files);
   return range;
 }
 

@@ -15,6 +15,44 @@ struct Decimal {
   int32_t exponent;
 };
 
+// The float rounded to `digits` (at most 6) significant digits, from the
+// digits of its shortest text that reads back as the float, which are far
+// cheaper to get than an exact rounding. A normal float lies within half
+// its step of that text, and every decimal in that half step is at least as
+// long as the text. With up to `digits` digits the text is the rounding
+// itself (the step is far finer than one unit of the sixth digit). With
+// eight or more digits no seven-digit decimal, so no halfway point between
+// two roundings, lies between the float and its text: rounding the text
+// rounds the float. Seven digits are left to the exact way: count 0.
+Decimal RoundedShortestDecimal(float v, int32_t digits) {
+  char buffer[32];
+  const auto r = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(v),
+                               std::chars_format::scientific);
+  Decimal d{};
+  const char* p = buffer;
+  for (; p < r.ptr && *p != 'e'; ++p)
+    if (*p != '.') d.digits[d.count++] = *p;
+  int32_t e = 0;
+  std::from_chars(p + 1 + (p[1] == '+' ? 1 : 0), r.ptr, e);
+  d.exponent = e + 1;
+  if (d.count <= digits) return d;
+  if (d.count == digits + 1) return Decimal{};
+  const bool up = d.digits[digits] >= '5';
+  d.count = digits;
+  if (up) {
+    int32_t k = digits - 1;
+    while (k >= 0 && d.digits[k] == '9') d.digits[k--] = '0';
+    if (k >= 0) {
+      ++d.digits[k];
+    } else {  // 999999.5 -> 1000000
+      d.digits[0] = '1';
+      d.count = 1;
+      ++d.exponent;
+    }
+  }
+  return d;
+}
+
 Decimal ToDecimal(double v, int32_t digits) {
   if (digits < 1) digits = 1;
   if (digits > 18) digits = 18;
@@ -53,17 +91,24 @@ void AppendGrouped(std::string& out, std::string_view digits, std::string_view s
 
 }  // namespace
 
-void AppendPaddedInt(std::string& out, int64_t v, int32_t minDigits) {
+char* PutPaddedInt(char* p, int64_t v, int32_t minDigits) {
   char buffer[24];
   const auto r = std::to_chars(buffer, buffer + sizeof buffer, v);
   const char* digits = buffer;
   if (*digits == '-') {
-    out += '-';
+    *p++ = '-';
     ++digits;
   }
   const int32_t n = static_cast<int32_t>(r.ptr - digits);
-  if (n < minDigits) out.append(static_cast<std::size_t>(minDigits - n), '0');
-  out.append(digits, static_cast<std::size_t>(r.ptr - digits));
+  for (int32_t k = n; k < minDigits; ++k) *p++ = '0';
+  std::memcpy(p, digits, static_cast<std::size_t>(n));
+  return p + n;
+}
+
+void AppendPaddedInt(std::string& out, int64_t v, int32_t minDigits) {
+  if (minDigits > kMaxPaddedDigits) minDigits = kMaxPaddedDigits;
+  char buffer[kMaxPaddedDigits + 24];
+  out.append(buffer, PutPaddedInt(buffer, v, minDigits));
 }
 
 bool AppendNonFinite(std::string& out, double v) {
@@ -73,38 +118,80 @@ bool AppendNonFinite(std::string& out, double v) {
   return true;
 }
 
+namespace {
+
+// General format of a finite, non-zero value's decimal digits.
+char* PutGeneralDigits(char* p, bool negative, Decimal d, int32_t precision,
+                       int32_t minExponentDigits) {
+  while (d.count > 1 && d.digits[d.count - 1] == '0') --d.count;
+  if (negative) *p++ = '-';
+  const int32_t e = d.exponent;
+  const auto put = [&p](const char* from, int32_t n) {
+    std::memcpy(p, from, static_cast<std::size_t>(n));
+    p += n;
+  };
+  if (e > precision || e < -3) {
+    *p++ = d.digits[0];
+    if (d.count > 1) {
+      *p++ = '.';
+      put(d.digits + 1, d.count - 1);
+    }
+    *p++ = 'E';
+    if (e - 1 < 0) *p++ = '-';
+    p = PutPaddedInt(p, e - 1 < 0 ? 1 - e : e - 1, minExponentDigits);
+  } else if (e <= 0) {
+    *p++ = '0';
+    *p++ = '.';
+    for (int32_t k = 0; k < -e; ++k) *p++ = '0';
+    put(d.digits, d.count);
+  } else if (d.count <= e) {
+    put(d.digits, d.count);
+    for (int32_t k = d.count; k < e; ++k) *p++ = '0';
+  } else {
+    put(d.digits, e);
+    *p++ = '.';
+    put(d.digits + e, d.count - e);
+  }
+  return p;
+}
+
+}  // namespace
+
+char* PutValueText(char* p, float v) {
+  if (!std::isfinite(v)) {
+    std::string text;
+    AppendNonFinite(text, v);
+    std::memcpy(p, text.data(), text.size());
+    return p + text.size();
+  }
+  if (v == 0) {
+    *p++ = '0';
+    return p;
+  }
+  // Denormal floats are too coarse for the shortcut.
+  Decimal d = std::isnormal(v) ? RoundedShortestDecimal(v, kValueTextDigits) : Decimal{};
+  if (d.count == 0) d = ToDecimal(v, kValueTextDigits);
+  return PutGeneralDigits(p, v < 0, d, kValueTextDigits, 0);
+}
+
 void AppendGeneral(std::string& out, double v, int32_t precision, int32_t minExponentDigits) {
   if (AppendNonFinite(out, v)) return;
   if (v == 0) {
     out += '0';
     return;
   }
-  Decimal d = ToDecimal(v, precision);
-  while (d.count > 1 && d.digits[d.count - 1] == '0') --d.count;
-  if (v < 0) out += '-';
-  const int32_t e = d.exponent;
-  if (e > precision || e < -3) {
-    out += d.digits[0];
-    if (d.count > 1) {
-      out += '.';
-      out.append(d.digits + 1, static_cast<std::size_t>(d.count - 1));
-    }
-    AppendExponent(out, e - 1, false, minExponentDigits);
-  } else if (e <= 0) {
-    out += "0.";
-    out.append(static_cast<std::size_t>(-e), '0');
-    out.append(d.digits, static_cast<std::size_t>(d.count));
-  } else if (d.count <= e) {
-    out.append(d.digits, static_cast<std::size_t>(d.count));
-    out.append(static_cast<std::size_t>(e - d.count), '0');
-  } else {
-    out.append(d.digits, static_cast<std::size_t>(e));
-    out += '.';
-    out.append(d.digits + e, static_cast<std::size_t>(d.count - e));
-  }
+  if (precision < 1) precision = 1;
+  if (precision > 18) precision = 18;
+  if (minExponentDigits > kMaxPaddedDigits) minExponentDigits = kMaxPaddedDigits;
+  char buffer[96];
+  out.append(buffer, PutGeneralDigits(buffer, v < 0, ToDecimal(v, precision), precision,
+                                      minExponentDigits));
 }
 
-void AppendValueText(std::string& out, float v) { AppendGeneral(out, v, 6, 0); }
+void AppendValueText(std::string& out, float v) {
+  char buffer[kValueTextCapacity];
+  out.append(buffer, PutValueText(buffer, v));
+}
 
 void AppendScientific(std::string& out, double v, int32_t precision) {
   if (AppendNonFinite(out, v)) return;

@@ -3,15 +3,23 @@
 // rounded from the binary value.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace msx {
 
-// v as a decimal integer of at least minDigits digits, zero-padded on the
-// left after the sign ("%.8d" is minDigits 8).
+inline constexpr int32_t kMaxPaddedDigits = 24;
+
+// v as a decimal integer of at least minDigits digits (at most
+// kMaxPaddedDigits), zero-padded on the left after the sign ("%.8d" is
+// minDigits 8).
 void AppendPaddedInt(std::string& out, int64_t v, int32_t minDigits);
+
+// The same into a buffer with room for minDigits + 21 characters; returns
+// the end of the text.
+char* PutPaddedInt(char* p, int64_t v, int32_t minDigits);
 
 // "INF" or "NAN", with a leading "-" when the sign bit is set. False (and
 // nothing appended) for a finite value.
@@ -26,7 +34,12 @@ bool AppendNonFinite(std::string& out, double v);
 void AppendGeneral(std::string& out, double v, int32_t precision, int32_t minExponentDigits);
 
 // The data files' ValueText: general format with 6 significant digits.
+inline constexpr int32_t kValueTextDigits = 6;
+inline constexpr std::size_t kValueTextCapacity = 24;  // "-1.23457E-38" and the like
 void AppendValueText(std::string& out, float v);
+
+// The same into a buffer of kValueTextCapacity characters; returns the end.
+char* PutValueText(char* p, float v);
 
 // Scientific: `precision` significant digits (trailing zeros kept), "E", the
 // exponent's sign and at least three exponent digits ("1.50E+003").

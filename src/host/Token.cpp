@@ -2,7 +2,7 @@
 
 namespace msx {
 
-std::string Token(std::string_view text, int32_t n, char delimiter) {
+std::string_view TokenView(std::string_view text, int32_t n, char delimiter) {
   if (n < 1) return {};
   // Walk the fields in place instead of building text + delimiter: the
   // virtual closing delimiter sits at text.size().
@@ -14,8 +14,11 @@ std::string Token(std::string_view text, int32_t n, char delimiter) {
   }
   if (start > text.size()) return {};
   const std::size_t end = text.find(delimiter, start);
-  return std::string(
-      text.substr(start, end == std::string_view::npos ? text.size() - start : end - start));
+  return text.substr(start, end == std::string_view::npos ? text.size() - start : end - start);
+}
+
+std::string Token(std::string_view text, int32_t n, char delimiter) {
+  return std::string(TokenView(text, n, delimiter));
 }
 
 }  // namespace msx

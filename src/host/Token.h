@@ -14,4 +14,7 @@ namespace msx {
 // Example: field 3 of "a,b,,c" is empty, field 4 is "c".
 std::string Token(std::string_view text, int32_t n, char delimiter);
 
+// The same field as a view into text, for callers that only look at it.
+std::string_view TokenView(std::string_view text, int32_t n, char delimiter);
+
 }  // namespace msx
