@@ -40,7 +40,8 @@ struct IntradayChart {
         if (++month > 12) month = 1, ++year;
       }
       const int32_t minutes = 10 * 60 + 5 * slot;
-      dates.push_back({(year * 100 + month) * 100 + day, (minutes / 60 * 100 + minutes % 60) * 1000});
+      dates.push_back(
+          {(year * 100 + month) * 100 + day, (minutes / 60 * 100 + minutes % 60) * 1000});
     }
     data.dates = dates.data();
     data.close = {close.data(), 0, kMaxBars - 1};

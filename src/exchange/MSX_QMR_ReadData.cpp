@@ -54,13 +54,15 @@ float ValueOf(std::string_view text) {
 }  // namespace
 
 constinit const FunctionTable kReadDataTable{
-    "ReadData", "Read Data from a file", kArguments, kHelpLines,
+    "ReadData",
+    "Read Data from a file",
+    kArguments,
+    kHelpLines,
     /*emptyLineAfterHelp=*/true,
     /*codePageOnly=*/false,
 };
 
-void AlignDataLines(const DataLines& lines, const HostDataRecord& data, BarRange bars,
-                    float* out) {
+void AlignDataLines(const DataLines& lines, const HostDataRecord& data, BarRange bars, float* out) {
   if (bars.last < bars.first) return;
   const bool daily = PeriodLetter(data) == 'D';
   const std::size_t count = lines.size();
@@ -86,8 +88,7 @@ void AlignDataLines(const DataLines& lines, const HostDataRecord& data, BarRange
         lineTime = daily ? kEndOfDay : IntegerOf(TokenView(line, 2, ','));
         parsed = k;
       }
-      const bool match =
-          bar.date < lineDate || (bar.date == lineDate && bar.time <= lineTime);
+      const bool match = bar.date < lineDate || (bar.date == lineDate && bar.time <= lineTime);
       if (!match) {
         ++k;
         continue;

@@ -25,8 +25,7 @@ BarRange ComputeReadData(const HostDataRecord& data, std::string_view fileTempla
 // Aligns loaded lines with the chart's bars first to last (the part of
 // ComputeReadData after the takeover). A row's date, time or value that
 // does not parse, when the row is looked at, is an invalid-argument fault.
-void AlignDataLines(const DataLines& lines, const HostDataRecord& data, BarRange bars,
-                    float* out);
+void AlignDataLines(const DataLines& lines, const HostDataRecord& data, BarRange bars, float* out);
 
 void LoadReadData();
 

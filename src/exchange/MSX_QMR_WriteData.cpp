@@ -30,7 +30,10 @@ constexpr std::size_t kLineReserve = 28;
 }  // namespace
 
 constinit const FunctionTable kWriteDataTable{
-    "WriteData", "Write Data into a file", kArguments, kHelpLines,
+    "WriteData",
+    "Write Data into a file",
+    kArguments,
+    kHelpLines,
     /*emptyLineAfterHelp=*/true,
     /*codePageOnly=*/false,
 };
@@ -70,9 +73,8 @@ void LoadWriteData() { RegisterFunction<kWriteDataTable>(); }
 using namespace msx;
 
 MSX_EXPORT int32_t MSX_CALL WriteData(const HostDataRecord* data, const HostSeriesArgs* series,
-                                      const HostNumericArgs* numeric,
-                                      const HostStringArgs* strings, const HostCustomArgs* custom,
-                                      ResultRec* result) {
+                                      const HostNumericArgs* numeric, const HostStringArgs* strings,
+                                      const HostCustomArgs* custom, ResultRec* result) {
   if (!AcceptsCall(kWriteDataTable, data, series, numeric, strings, custom, result,
                    StringCount::kNotCompared))
     return -1;

@@ -36,7 +36,10 @@ constexpr std::size_t kLineReserve = 96;
 }  // namespace
 
 constinit const FunctionTable kWriteDataExTable{
-    "WriteDataEx", "Write multiple data columns into a file", kArguments, kHelpLines,
+    "WriteDataEx",
+    "Write multiple data columns into a file",
+    kArguments,
+    kHelpLines,
     /*emptyLineAfterHelp=*/true,
     /*codePageOnly=*/false,
 };
@@ -51,8 +54,8 @@ BarRange ComputeWriteDataEx(const HostDataRecord& data,
                             const HostSeries* const (&series)[kWriteDataExSeries],
                             std::string_view format, std::string_view fileTemplate, float* out,
                             FileService& files, const platform::LocaleFormats* locale) {
-  const BarRange range = WriterRange({series[0], series[1], series[2], series[3], series[4],
-                                      series[5], series[6]});
+  const BarRange range =
+      WriterRange({series[0], series[1], series[2], series[3], series[4], series[5], series[6]});
   const LinePatterns patterns = SplitFormatString(format);
   std::optional<platform::LocaleFormats> userLocale;
   if (locale == nullptr && (!patterns.dateTime.empty() || !patterns.values.empty()))
@@ -105,8 +108,8 @@ using namespace msx;
 
 MSX_EXPORT int32_t MSX_CALL WriteDataEx(const HostDataRecord* data, const HostSeriesArgs* series,
                                         const HostNumericArgs* numeric,
-                                        const HostStringArgs* strings,
-                                        const HostCustomArgs* custom, ResultRec* result) {
+                                        const HostStringArgs* strings, const HostCustomArgs* custom,
+                                        ResultRec* result) {
   if (!AcceptsCall(kWriteDataExTable, data, series, numeric, strings, custom, result,
                    StringCount::kNotCompared))
     return -1;

@@ -26,8 +26,8 @@ struct Decimal {
 // rounds the float. Seven digits are left to the exact way: count 0.
 Decimal RoundedShortestDecimal(float v, int32_t digits) {
   char buffer[32];
-  const auto r = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(v),
-                               std::chars_format::scientific);
+  const auto r =
+      std::to_chars(buffer, buffer + sizeof buffer, std::fabs(v), std::chars_format::scientific);
   Decimal d{};
   const char* p = buffer;
   for (; p < r.ptr && *p != 'e'; ++p)

@@ -29,9 +29,9 @@ int32_t ReadNumber(std::string_view pattern, std::size_t& i) {
 
 // Windows' currency layouts: "$" stands for the symbol, "1" for the number.
 constexpr const char* kPositiveCurrency[4] = {"$1", "1$", "$ 1", "1 $"};
-constexpr const char* kNegativeCurrency[16] = {
-    "($1)", "-$1", "$-1", "$1-",  "(1$)",  "-1$",  "1-$",   "1$-",
-    "-1 $", "-$ 1", "1 $-", "$ 1-", "$ -1", "1- $", "($ 1)", "(1 $)"};
+constexpr const char* kNegativeCurrency[16] = {"($1)", "-$1",  "$-1",   "$1-",  "(1$)", "-1$",
+                                               "1-$",  "1$-",  "-1 $",  "-$ 1", "1 $-", "$ 1-",
+                                               "$ -1", "1- $", "($ 1)", "(1 $)"};
 
 }  // namespace
 
@@ -145,10 +145,9 @@ void ValuePattern::AppendValue(std::string& out, const Segment& s, double v) con
       const int32_t positiveFormat = locale_.currencyFormat;
       const int32_t negativeFormat = locale_.negativeCurrencyFormat;
       const char* layout =
-          negative ? kNegativeCurrency[negativeFormat >= 0 && negativeFormat < 16 ? negativeFormat
-                                                                                 : 1]
-                   : kPositiveCurrency[positiveFormat >= 0 && positiveFormat < 4 ? positiveFormat
-                                                                                 : 0];
+          negative
+              ? kNegativeCurrency[negativeFormat >= 0 && negativeFormat < 16 ? negativeFormat : 1]
+              : kPositiveCurrency[positiveFormat >= 0 && positiveFormat < 4 ? positiveFormat : 0];
       for (const char* p = layout; *p != '\0'; ++p) {
         if (*p == '$')
           out.append(locale_.currencySymbol);

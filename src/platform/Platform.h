@@ -90,9 +90,9 @@ struct LocaleFormats {
                                  "Thursday", "Friday", "Saturday"};
   std::string shortMonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                      "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  std::string longMonthNames[12] = {"January", "February", "March",     "April",
-                                    "May",     "June",     "July",      "August",
-                                    "September", "October", "November", "December"};
+  std::string longMonthNames[12] = {"January",   "February", "March",    "April",
+                                    "May",       "June",     "July",     "August",
+                                    "September", "October",  "November", "December"};
   std::string shortDateFormat = "mm/dd/yy";
   std::string longDateFormat = "ddd mmm d yyyy";
   std::string shortTimeFormat = "hh:nn";
@@ -102,9 +102,9 @@ struct LocaleFormats {
   std::string dateSeparator = "/";
   std::string timeSeparator = ":";
   std::string eraName = "A.D.";
-  std::string thousandSeparator;  // none
-  std::string currencySymbol;     // none
-  int32_t currencyFormat = 0;     // 0 "$1", 1 "1$", 2 "$ 1", 3 "1 $"
+  std::string thousandSeparator;       // none
+  std::string currencySymbol;          // none
+  int32_t currencyFormat = 0;          // 0 "$1", 1 "1$", 2 "$ 1", 3 "1 $"
   int32_t negativeCurrencyFormat = 1;  // 0 to 15, as Windows numbers them; 1 is "-$1"
   int32_t currencyDecimals = 2;
 };

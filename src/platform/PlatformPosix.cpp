@@ -229,32 +229,86 @@ std::string PatternOfStrftime(const char* format, bool dateOnly) {
     const char* date = nullptr;
     const char* time = nullptr;
     switch (*p) {
-      case 'd': date = "dd"; break;
-      case 'e': date = "d"; break;
-      case 'm': date = "mm"; break;
-      case 'y': date = "yy"; break;
-      case 'Y': date = "yyyy"; break;
-      case 'b': case 'h': date = "mmm"; break;
-      case 'B': date = "mmmm"; break;
-      case 'a': date = "ddd"; break;
-      case 'A': date = "dddd"; break;
-      case 'D': date = "mm/dd/yy"; break;
-      case 'F': date = "yyyy-mm-dd"; break;
-      case 'x': date = "ddddd"; break;
-      case 'H': time = "hh"; break;
-      case 'k': time = "h"; break;
-      case 'I': time = "hh"; break;
-      case 'l': time = "h"; break;
-      case 'M': time = "nn"; break;
-      case 'S': time = "ss"; break;
-      case 'p': case 'P': time = "ampm"; break;
-      case 'T': time = "hh:nn:ss"; break;
-      case 'R': time = "hh:nn"; break;
-      case 'r': time = "hh:nn:ss ampm"; break;
-      case 'X': time = "tt"; break;
-      case 'n': case 't': date = " "; break;
-      case '%': date = "%"; break;
-      default: break;  // time zones and the like: left out
+      case 'd':
+        date = "dd";
+        break;
+      case 'e':
+        date = "d";
+        break;
+      case 'm':
+        date = "mm";
+        break;
+      case 'y':
+        date = "yy";
+        break;
+      case 'Y':
+        date = "yyyy";
+        break;
+      case 'b':
+      case 'h':
+        date = "mmm";
+        break;
+      case 'B':
+        date = "mmmm";
+        break;
+      case 'a':
+        date = "ddd";
+        break;
+      case 'A':
+        date = "dddd";
+        break;
+      case 'D':
+        date = "mm/dd/yy";
+        break;
+      case 'F':
+        date = "yyyy-mm-dd";
+        break;
+      case 'x':
+        date = "ddddd";
+        break;
+      case 'H':
+        time = "hh";
+        break;
+      case 'k':
+        time = "h";
+        break;
+      case 'I':
+        time = "hh";
+        break;
+      case 'l':
+        time = "h";
+        break;
+      case 'M':
+        time = "nn";
+        break;
+      case 'S':
+        time = "ss";
+        break;
+      case 'p':
+      case 'P':
+        time = "ampm";
+        break;
+      case 'T':
+        time = "hh:nn:ss";
+        break;
+      case 'R':
+        time = "hh:nn";
+        break;
+      case 'r':
+        time = "hh:nn:ss ampm";
+        break;
+      case 'X':
+        time = "tt";
+        break;
+      case 'n':
+      case 't':
+        date = " ";
+        break;
+      case '%':
+        date = "%";
+        break;
+      default:
+        break;  // time zones and the like: left out
     }
     if (date != nullptr) out += date;
     if (time != nullptr && !dateOnly) out += time;

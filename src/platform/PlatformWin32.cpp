@@ -158,10 +158,22 @@ std::string PatternOfPicture(const std::string& picture) {
   for (std::size_t i = 0; i < picture.size(); ++i) {
     const char c = picture[i];
     switch (c) {
-      case 'M': out += 'm'; break;
-      case 'm': out += 'n'; break;
-      case 'H': case 'h': out += 'h'; break;
-      case 'd': case 'y': case 's': case 'g': out += c; break;
+      case 'M':
+        out += 'm';
+        break;
+      case 'm':
+        out += 'n';
+        break;
+      case 'H':
+      case 'h':
+        out += 'h';
+        break;
+      case 'd':
+      case 'y':
+      case 's':
+      case 'g':
+        out += c;
+        break;
       case 't':
         while (i + 1 < picture.size() && picture[i + 1] == 't') ++i;
         out += "ampm";

@@ -5,9 +5,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <memory>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -256,8 +256,8 @@ TEST(WriteDataExCall, ABarThatIsNoDateFailsOnlyWithADatePattern) {
   const std::string name = Temp("wdx_date.txt");
   RemoveAll(name);
   Chart chart({{20040230, 0}});
-  for (const auto& [format, rc] : std::vector<std::pair<std::string, int32_t>>{
-           {"", 0}, {"|%f", 0}, {"dd|", -1}}) {
+  for (const auto& [format, rc] :
+       std::vector<std::pair<std::string, int32_t>>{{"", 0}, {"|%f", 0}, {"dd|", -1}}) {
     Call c;
     c.Text(format);
     for (int k = 0; k < 7; ++k) c.Series({1}, 0, 0);

@@ -76,15 +76,16 @@ TEST(Tester, ChainsTwoChartsThroughADataFile) {
   const std::string a = Temp("chain_a.csv");
   const std::string b = Temp("chain_b.csv");
   msxhost::WriteWholeFile(a, "date,high,low,close\n20240102,1,1,10.5\n20240104,1,1,11.25\n");
-  msxhost::WriteWholeFile(b, "date,high,low,close\n20240102,1,1,1\n20240103,1,1,1\n"
-                             "20240105,1,1,1\n");
+  msxhost::WriteWholeFile(b,
+                          "date,high,low,close\n20240102,1,1,1\n20240103,1,1,1\n"
+                          "20240105,1,1,1\n");
   const std::string fileTemplate = "\"" + folder + "chain_%S_%P.txt\"";
   const CommandOutput w = RunCommand({"calc", "WriteData(C, " + fileTemplate + ")", "--data", a});
   ASSERT_EQ(w.exitCode, 0) << w.err;
   EXPECT_EQ(msxhost::ReadWholeFile(folder + "chain_CHAIN_A_D.txt"),
             "20240102,0000000,10.5\r\n20240104,0000000,11.25\r\n\r\n");
-  const CommandOutput r = RunCommand(
-      {"calc", "ReadData(" + fileTemplate + ")", "--data", b, "--symbol", "CHAIN_A"});
+  const CommandOutput r =
+      RunCommand({"calc", "ReadData(" + fileTemplate + ")", "--data", b, "--symbol", "CHAIN_A"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, "date,value\n20240102,10.5\n20240103,11.25\n20240105,11.25\n");
   for (const char* suffix : {"", ".in"})

@@ -52,7 +52,7 @@ TEST(ValueText, ZeroAndTheValuesThatAreNoNumbers) {
 // The exact rounding of the float's binary value (snprintf's), also where
 // the float's own shortest text would round the other way.
 TEST(ValueText, EveryFiniteTextReadsBackAsTheSixDigitRounding) {
-  EXPECT_EQ(ValueText(1.0000005f), "1");      // shortest 1.0000005, exactly 1.00000047...
+  EXPECT_EQ(ValueText(1.0000005f), "1");          // shortest 1.0000005, exactly 1.00000047...
   EXPECT_EQ(ValueText(8388607.5f), "8.38861E6");  // eight digits, rounded as text
   std::mt19937 random(7);
   std::uniform_int_distribution<uint32_t> bits;
@@ -107,7 +107,8 @@ TEST(ExpandDataFileName, RandomTemplatesStayInBounds) {
 
 HostDataRecord Chart(char period, int32_t interval) {
   HostDataRecord d{};
-  d.period = static_cast<int32_t>(0x4200 | static_cast<unsigned char>(period));  // high bytes ignored
+  d.period =
+      static_cast<int32_t>(0x4200 | static_cast<unsigned char>(period));  // high bytes ignored
   d.interval = interval;
   return d;
 }
@@ -141,7 +142,7 @@ TEST(DataLines, CrLfLoneCrAndLoneLfEndLines) {
   EXPECT_EQ(Lines("\r\n"), (V{""}));                      // an empty range's file
   EXPECT_EQ(Lines(""), V{});
   EXPECT_EQ(Lines("a\rb\nc"), (V{"a", "b", "c"}));
-  EXPECT_EQ(Lines("a\n\rb"), (V{"a", "", "b"}));  // LF CR is two ends
+  EXPECT_EQ(Lines("a\n\rb"), (V{"a", "", "b"}));                     // LF CR is two ends
   EXPECT_EQ(Lines(std::string("a\r\nb\0c\r\n", 8)), (V{"a", "b"}));  // NUL ends the text
 }
 

@@ -66,8 +66,8 @@ TEST(ValuePattern, ALocalesSeparatorAndCurrency) {
   platform::LocaleFormats ru;
   Set(ru.thousandSeparator, " ");
   Set(ru.currencySymbol, "RUB");
-  ru.currencyFormat = 3;           // "1 $"
-  ru.negativeCurrencyFormat = 8;   // "-1 $"
+  ru.currencyFormat = 3;          // "1 $"
+  ru.negativeCurrencyFormat = 8;  // "-1 $"
   ru.currencyDecimals = 2;
   EXPECT_EQ(Values("%3:n", ru), "1 234 567.00");
   EXPECT_EQ(Values("%3:.0m|%2:m", ru), "1 234 567 RUB|-3.00 RUB");
@@ -81,7 +81,8 @@ TEST(ValuePattern, ALocalesSeparatorAndCurrency) {
 TEST(ValuePattern, NonFiniteValues) {
   const float inf = std::numeric_limits<float>::infinity();
   const float nan = std::numeric_limits<float>::quiet_NaN();
-  EXPECT_EQ(Values("%f %1:e %0:g %0:n %1:m [%0:5f]", kC, inf, -inf), "INF -INF INF INF -INF [  INF]");
+  EXPECT_EQ(Values("%f %1:e %0:g %0:n %1:m [%0:5f]", kC, inf, -inf),
+            "INF -INF INF INF -INF [  INF]");
   EXPECT_EQ(Values("%f %1:f", kC, nan, -nan), "NAN -NAN");
 }
 
