@@ -307,7 +307,8 @@ std::vector<float> Read(const Chart& chart, const std::string& fileTemplate, int
   const int32_t r = c.Run("ReadData", chart);
   if (rc != nullptr) *rc = r;
   std::vector<float> out;
-  for (int32_t i = chart.data.close.first; i <= chart.data.close.last; ++i) out.push_back(c.R(i));
+  const int32_t last = std::min(chart.data.close.last, msx::kMaxIndex);
+  for (int32_t i = chart.data.close.first; i <= last; ++i) out.push_back(c.R(i));
   return out;
 }
 
@@ -397,6 +398,23 @@ TEST(ReadDataCall, ArgumentCountsAndANegativeCloseRange) {
   Read(empty, Temp("rd_x.txt"), &rc, &c);
   EXPECT_EQ(rc, -1);
   EXPECT_EQ(c.Error(), "poison");
+}
+
+TEST(ReadDataCall, ACloseRangeBeyondTheHostArraysFailsAfterWritingUpTo65499) {
+  const std::string name = Temp("rd_beyond.txt");
+  Publish(name, "20991231,0,3.5\r\n");
+  Chart chart(Days(20040301, 3));
+  chart.data.close.first = 65495;
+  chart.data.close.last = 65500;
+  Call c;
+  int32_t rc = 0;
+  Read(chart, name, &rc, &c);
+  EXPECT_EQ(rc, -1);
+  EXPECT_EQ(c.R(65495), 3.5f);
+  EXPECT_EQ(c.R(65499), 3.5f);
+  EXPECT_EQ(c.Last(), -9);
+  EXPECT_EQ(c.Error(), "poison");
+  RemoveAll(name);
 }
 
 // The first exchange between two charts: one writes, the other reads.
