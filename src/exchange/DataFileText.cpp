@@ -118,9 +118,13 @@ void DataLines::Assign(std::string&& text) {
   if (nul != std::string::npos) text_.resize(nul);
   const char* p = text_.data();
   const char* end = p + text_.size();
+  std::size_t newlines = 0;
+  for (const char c : text_) newlines += c == '\n';
+  lines_.reserve(newlines + 1);
   while (p < end) {
     const char* e = p;
-    while (e < end && *e != '\r' && *e != '\n') ++e;
+    // Both line-end characters are below 14: one comparison passes the rest.
+    while (e < end && (static_cast<unsigned char>(*e) > '\r' || (*e != '\r' && *e != '\n'))) ++e;
     lines_.emplace_back(p, static_cast<std::size_t>(e - p));
     if (e < end) e += (*e == '\r' && e + 1 < end && e[1] == '\n') ? 2 : 1;
     p = e;

@@ -68,6 +68,7 @@ void AlignDataLines(const DataLines& lines, const HostDataRecord& data, BarRange
   const std::size_t count = lines.size();
   std::size_t k = 0;
   // Line k parsed once however many bars look at it.
+  std::string_view fields[3];  // date, time, value
   std::size_t parsed = count;
   int32_t lineDate = 0;
   int32_t lineTime = 0;
@@ -84,8 +85,9 @@ void AlignDataLines(const DataLines& lines, const HostDataRecord& data, BarRange
         continue;
       }
       if (parsed != k) {
-        lineDate = IntegerOf(TokenView(line, 1, ','));
-        lineTime = daily ? kEndOfDay : IntegerOf(TokenView(line, 2, ','));
+        LeadingTokens(line, ',', fields);
+        lineDate = IntegerOf(fields[0]);
+        lineTime = daily ? kEndOfDay : IntegerOf(fields[1]);
         parsed = k;
       }
       const bool match = bar.date < lineDate || (bar.date == lineDate && bar.time <= lineTime);
@@ -94,7 +96,7 @@ void AlignDataLines(const DataLines& lines, const HostDataRecord& data, BarRange
         continue;
       }
       if (valued != k) {
-        value = ValueOf(TokenView(line, 3, ','));
+        value = ValueOf(fields[2]);
         valued = k;
       }
       break;  // line k stays the candidate for the next bar

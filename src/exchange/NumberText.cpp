@@ -7,6 +7,14 @@
 namespace msx {
 namespace {
 
+// The exponent of to_chars' scientific text: "e+06", "e-123".
+int32_t ExponentOf(const char* e, const char* end) {
+  const bool negative = e[1] == '-';
+  int32_t v = 0;
+  for (const char* p = e + 2; p < end; ++p) v = v * 10 + (*p - '0');
+  return negative ? -v : v;
+}
+
 // The digits and decimal exponent of v rounded to `digits` significant
 // digits: v = 0.d1d2... x 10^exponent. Sign ignored; v finite and not zero.
 struct Decimal {
@@ -32,8 +40,7 @@ Decimal RoundedShortestDecimal(float v, int32_t digits) {
   const char* p = buffer;
   for (; p < r.ptr && *p != 'e'; ++p)
     if (*p != '.') d.digits[d.count++] = *p;
-  int32_t e = 0;
-  std::from_chars(p + 1 + (p[1] == '+' ? 1 : 0), r.ptr, e);
+  const int32_t e = ExponentOf(p, r.ptr);
   d.exponent = e + 1;
   if (d.count <= digits) return d;
   if (d.count == digits + 1) return Decimal{};
@@ -63,8 +70,7 @@ Decimal ToDecimal(double v, int32_t digits) {
   const char* p = buffer;
   for (; p < r.ptr && *p != 'e'; ++p)
     if (*p != '.') d.digits[d.count++] = *p;
-  int32_t e = 0;
-  std::from_chars(p + 1 + (p[1] == '+' ? 1 : 0), r.ptr, e);
+  const int32_t e = ExponentOf(p, r.ptr);
   d.exponent = e + 1;
   return d;
 }

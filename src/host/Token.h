@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -16,5 +17,9 @@ std::string Token(std::string_view text, int32_t n, char delimiter);
 
 // The same field as a view into text, for callers that only look at it.
 std::string_view TokenView(std::string_view text, int32_t n, char delimiter);
+
+// Fields 1 to fields.size() in one pass: fields[k] is TokenView(text, k + 1,
+// delimiter).
+void LeadingTokens(std::string_view text, char delimiter, std::span<std::string_view> fields);
 
 }  // namespace msx
