@@ -25,13 +25,14 @@ struct Decimal {
 
 // The float rounded to `digits` (at most 6) significant digits, from the
 // digits of its shortest text that reads back as the float, which are far
-// cheaper to get than an exact rounding. A normal float lies within half
-// its step of that text, and every decimal in that half step is at least as
-// long as the text. With up to `digits` digits the text is the rounding
-// itself (the step is far finer than one unit of the sixth digit). With
-// eight or more digits no seven-digit decimal, so no halfway point between
-// two roundings, lies between the float and its text: rounding the text
-// rounds the float. Seven digits are left to the exact way: count 0.
+// cheaper to get than an exact rounding. That text is the nearest to the
+// float of all the shortest texts that read back, and a normal float lies
+// within half its step of it. With up to `digits` digits the text is the
+// rounding itself (the step is far finer than one unit of the sixth digit).
+// With more, no halfway point between two roundings (a seven-digit decimal
+// ending in 5) lies between the float and its text: it would read back too
+// and be nearer, or shorter. So rounding the text rounds the float, unless
+// the text is such a halfway point itself: then count 0, for the exact way.
 Decimal RoundedShortestDecimal(float v, int32_t digits) {
   char buffer[32];
   const auto r =
@@ -43,7 +44,7 @@ Decimal RoundedShortestDecimal(float v, int32_t digits) {
   const int32_t e = ExponentOf(p, r.ptr);
   d.exponent = e + 1;
   if (d.count <= digits) return d;
-  if (d.count == digits + 1) return Decimal{};
+  if (d.count == digits + 1 && d.digits[digits] == '5') return Decimal{};
   const bool up = d.digits[digits] >= '5';
   d.count = digits;
   if (up) {
