@@ -118,16 +118,22 @@ void DataLines::Assign(std::string&& text) {
   if (nul != std::string::npos) text_.resize(nul);
   const char* p = text_.data();
   const char* end = p + text_.size();
-  std::size_t newlines = 0;
-  for (const char c : text_) newlines += c == '\n';
-  lines_.reserve(newlines + 1);
+  lines_.reserve(text_.size() / 24 + 1);  // about a line of a writer's file
+  const char* lf = nullptr;               // the next LF at or after p, or end; kept across lone CRs
   while (p < end) {
-    const char* e = p;
-    // Both line-end characters are below 14: one comparison passes the rest.
-    while (e < end && (static_cast<unsigned char>(*e) > '\r' || (*e != '\r' && *e != '\n'))) ++e;
-    lines_.emplace_back(p, static_cast<std::size_t>(e - p));
-    if (e < end) e += (*e == '\r' && e + 1 < end && e[1] == '\n') ? 2 : 1;
-    p = e;
+    if (lf == nullptr || lf < p) {
+      lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+      if (lf == nullptr) lf = end;
+    }
+    const auto* cr =
+        static_cast<const char*>(std::memchr(p, '\r', static_cast<std::size_t>(lf - p)));
+    if (cr == nullptr) {  // the line ends at a lone LF or at the end of the text
+      lines_.emplace_back(p, static_cast<std::size_t>(lf - p));
+      p = lf + 1;
+    } else {  // at CR LF or at a lone CR
+      lines_.emplace_back(p, static_cast<std::size_t>(cr - p));
+      p = cr + (cr + 1 == lf ? 2 : 1);
+    }
   }
 }
 
