@@ -83,12 +83,19 @@ BarRange WriterRange(std::initializer_list<const HostSeries*> series) {
 }
 
 namespace {
-// Exactly `width` digits of a v in 0 to 10^width - 1.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Exactly `width` digits of a v in 0 to 10^width - 1, two at a time.
 char* PutFixedDigits(char* p, int32_t v, int32_t width) {
-  for (int32_t k = width - 1; k >= 0; --k) {
-    p[k] = static_cast<char>('0' + v % 10);
-    v /= 10;
+  int32_t k = width;
+  for (; k >= 2; k -= 2) {
+    std::memcpy(p + k - 2, kDigitPairs + 2 * (v % 100), 2);
+    v /= 100;
   }
+  if (k == 1) p[0] = static_cast<char>('0' + v);
   return p + width;
 }
 }  // namespace

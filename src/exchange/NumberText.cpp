@@ -32,19 +32,19 @@ struct Decimal {
 // With more, no halfway point between two roundings (a seven-digit decimal
 // ending in 5) lies between the float and its text: it would read back too
 // and be nearer, or shorter. So rounding the text rounds the float, unless
-// the text is such a halfway point itself: then count 0, for the exact way.
-Decimal RoundedShortestDecimal(float v, int32_t digits) {
+// the text is such a halfway point itself: then false, for the exact way.
+bool RoundedShortestDecimal(float v, int32_t digits, Decimal& d) {
   char buffer[32];
   const auto r =
       std::to_chars(buffer, buffer + sizeof buffer, std::fabs(v), std::chars_format::scientific);
-  Decimal d{};
+  d.count = 0;
   const char* p = buffer;
   for (; p < r.ptr && *p != 'e'; ++p)
     if (*p != '.') d.digits[d.count++] = *p;
   const int32_t e = ExponentOf(p, r.ptr);
   d.exponent = e + 1;
-  if (d.count <= digits) return d;
-  if (d.count == digits + 1 && d.digits[digits] == '5') return Decimal{};
+  if (d.count <= digits) return true;
+  if (d.count == digits + 1 && d.digits[digits] == '5') return false;
   const bool up = d.digits[digits] >= '5';
   d.count = digits;
   if (up) {
@@ -58,7 +58,7 @@ Decimal RoundedShortestDecimal(float v, int32_t digits) {
       ++d.exponent;
     }
   }
-  return d;
+  return true;
 }
 
 Decimal ToDecimal(double v, int32_t digits) {
@@ -128,7 +128,7 @@ bool AppendNonFinite(std::string& out, double v) {
 namespace {
 
 // General format of a finite, non-zero value's decimal digits.
-char* PutGeneralDigits(char* p, bool negative, Decimal d, int32_t precision,
+char* PutGeneralDigits(char* p, bool negative, Decimal& d, int32_t precision,
                        int32_t minExponentDigits) {
   while (d.count > 1 && d.digits[d.count - 1] == '0') --d.count;
   if (negative) *p++ = '-';
@@ -176,8 +176,9 @@ char* PutValueText(char* p, float v) {
     return p;
   }
   // Denormal floats are too coarse for the shortcut.
-  Decimal d = std::isnormal(v) ? RoundedShortestDecimal(v, kValueTextDigits) : Decimal{};
-  if (d.count == 0) d = ToDecimal(v, kValueTextDigits);
+  Decimal d;
+  if (!std::isnormal(v) || !RoundedShortestDecimal(v, kValueTextDigits, d))
+    d = ToDecimal(v, kValueTextDigits);
   return PutGeneralDigits(p, v < 0, d, kValueTextDigits, 0);
 }
 
@@ -191,8 +192,8 @@ void AppendGeneral(std::string& out, double v, int32_t precision, int32_t minExp
   if (precision > 18) precision = 18;
   if (minExponentDigits > kMaxPaddedDigits) minExponentDigits = kMaxPaddedDigits;
   char buffer[96];
-  out.append(buffer, PutGeneralDigits(buffer, v < 0, ToDecimal(v, precision), precision,
-                                      minExponentDigits));
+  Decimal d = ToDecimal(v, precision);
+  out.append(buffer, PutGeneralDigits(buffer, v < 0, d, precision, minExponentDigits));
 }
 
 void AppendValueText(std::string& out, float v) {
