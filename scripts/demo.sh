@@ -30,7 +30,10 @@ formulas=(
   "cer_10|CER(C, 10)"
   "renko_watr_auto|RENKO_WATR(C, 2, 10, Auto)"
   "renko_watr_both|RENKO_WATR(C, 2, 10, Both)"
+  "writedata|WriteData(C, \"$out/exchange/%S_%P.txt\")"
+  "writedataex|WriteDataEx(\"dd.mm.yyyy|;%.2f;%.2f;%.2f\", H, L, C, C, C, C, C, \"$out/exchange/%S_ex.txt\")"
 )
+mkdir -p "$out/exchange"
 
 echo "== Functions over $data ($(($(wc -l <"$data") - 1)) daily bars)"
 for entry in "${formulas[@]}"; do
@@ -39,10 +42,6 @@ for entry in "${formulas[@]}"; do
   "$host" calc "$formula" --data "$data" --out "$out/$name.csv" --svg "$out/$name.svg"
 done
 echo
-for name in nrtr_2 nrtr_watr_14_2 cer_10 renko_watr_auto; do
-  echo "== Last three values in $out/$name.csv"
-  tail -n 3 "$out/$name.csv"
-done
 
 # JMA and JTPO are offered only where the system's OEM code page is 866
 # (Cyrillic); the tester's library follows the locale, as Windows would.
@@ -68,9 +67,11 @@ for entry in "${cyrillic_formulas[@]}"; do
   LC_ALL=$cyrillic "$host" calc "$formula" --data "$data" --out "$out/$name.csv" --svg "$out/$name.svg"
 done
 echo
-echo "== Last five values of NRTR(C, 2), JMA(C, 14, 0) and JTPO(C, 14)"
-echo "date,NRTR,JMA,JTPO"
-paste -d, <(tail -n 5 "$out/nrtr_2.csv") <(tail -n 5 "$out/jma_14.csv" | cut -d, -f2) \
+echo "== Last five values of the indicators (the formulas above)"
+echo "date,NRTR,NRTR_WATR,CER,RENKO_WATR,JMA,JTPO"
+paste -d, <(tail -n 5 "$out/nrtr_2.csv") \
+  <(tail -n 5 "$out/nrtr_watr_14_2.csv" | cut -d, -f2) <(tail -n 5 "$out/cer_10.csv" | cut -d, -f2) \
+  <(tail -n 5 "$out/renko_watr_auto.csv" | cut -d, -f2) <(tail -n 5 "$out/jma_14.csv" | cut -d, -f2) \
   <(tail -n 5 "$out/jtpo_14.csv" | cut -d, -f2)
 echo
 
@@ -108,4 +109,16 @@ done
 cat "$lib/orders.tri" 2>/dev/null || echo "(no position change in those bars)"
 echo
 
+# Data exchange: the daily chart above stored its close with WriteData; a
+# weekly chart of the same security (every fifth bar) reads it with
+# ReadData, each week taking the first stored close at or after it.
+echo "== Two charts: the daily chart wrote $out/exchange/GOOG-DAILY_D.txt"
+head -n 3 "$out/exchange/GOOG-DAILY_D.txt"
+head -n 3 "$out/exchange/GOOG-DAILY_ex.txt"
+awk 'NR == 1 || NR % 5 == 2' "$data" > "$out/exchange/weekly.csv"
+"$host" calc 'ReadData("'"$out"'/exchange/%S_%P.txt")' --data "$out/exchange/weekly.csv" \
+  --symbol GOOG-DAILY --period W --out "$out/readdata_weekly.csv" --svg "$out/readdata_weekly.svg"
+echo "== First five weeks read back (the weekly chart looks for the _D file)"
+head -n 6 "$out/readdata_weekly.csv"
+echo
 echo "Results: $out/ (CSV and SVG per formula; open the .svg files in a browser)"

@@ -14,11 +14,16 @@ void FileLog(std::string_view /*message*/, const char* /*path*/) {}
 
 }  // namespace
 
+void MakeOemLine(std::string& text) {
+  text.append("\r\n");
+  platform::ConvertAnsiToOem(text.data(), text.size());
+}
+
 bool AppendLine(std::string_view line, const std::string& path) {
   std::string text;
   text.reserve(line.size() + 2);
-  text.append(line).append("\r\n");
-  platform::ConvertAnsiToOem(text.data(), text.size());
+  text.append(line);
+  MakeOemLine(text);
   return platform::AppendToFile(path, text).ok();
 }
 

@@ -22,6 +22,10 @@ void SetCodePageFlag(bool set);
 // written, for the callers that must not lose it.
 bool AppendLine(std::string_view line, const std::string& path);
 
+// Turns text into the bytes AppendLine writes for it: CR LF appended, the
+// whole converted in place from the ANSI to the OEM code page.
+void MakeOemLine(std::string& text);
+
 // The diagnostic hook: called at fixed checkpoints, records nothing.
 void DiagnosticLog(std::string_view message);
 

@@ -4,6 +4,9 @@
 #include <iterator>
 
 #include "common/MSX_QMR_CommonFunc.h"
+#include "exchange/MSX_QMR_ReadData.h"
+#include "exchange/MSX_QMR_WriteData.h"
+#include "exchange/MSX_QMR_WriteDataEx.h"
 #include "host/Registry.h"
 #include "indicators/MSX_QMR_CER.h"
 #include "indicators/MSX_QMR_JMA.h"
@@ -26,6 +29,9 @@ constexpr ModuleSteps kModules[] = {
     {"MSX_QMR_CER", LoadCer, nullptr},
     {"MSX_QMR_RENKO_WATR", LoadRenkoWatr, nullptr},
     {"MSX_QMR_TradeFile", LoadTradeFile, UnloadTradeFile},
+    {"MSX_QMR_WriteData", LoadWriteData, nullptr},
+    {"MSX_QMR_WriteDataEx", LoadWriteDataEx, nullptr},
+    {"MSX_QMR_ReadData", LoadReadData, nullptr},
     {"MSX_QMR_JMA", LoadJma, nullptr},
     {"MSX_QMR_JTPO", LoadJtpo, nullptr},
     {"MSX_QMR_TradeQUIK", LoadTradeQuik, UnloadTradeQuik},

@@ -1,21 +1,40 @@
 #include "host/Token.h"
 
 namespace msx {
+namespace {
+
+// The field beginning at start (at most text.size()); moves start past its
+// delimiter. The text is read as if one more delimiter closed it, so after
+// the last field start is beyond text.size().
+std::string_view NextField(std::string_view text, std::size_t& start, char delimiter) {
+  std::size_t end = start;
+  while (end < text.size() && text[end] != delimiter) ++end;
+  const std::string_view field = text.substr(start, end - start);
+  start = end + 1;
+  return field;
+}
+
+}  // namespace
+
+std::string_view TokenView(std::string_view text, int32_t n, char delimiter) {
+  if (n < 1) return {};
+  std::size_t start = 0;
+  std::string_view field;
+  for (int32_t k = 1; k <= n; ++k) {
+    if (start > text.size()) return {};  // ran past the closing delimiter
+    field = NextField(text, start, delimiter);
+  }
+  return field;
+}
+
+void LeadingTokens(std::string_view text, char delimiter, std::span<std::string_view> fields) {
+  std::size_t start = 0;
+  for (std::string_view& field : fields)
+    field = start > text.size() ? std::string_view() : NextField(text, start, delimiter);
+}
 
 std::string Token(std::string_view text, int32_t n, char delimiter) {
-  if (n < 1) return {};
-  // Walk the fields in place instead of building text + delimiter: the
-  // virtual closing delimiter sits at text.size().
-  std::size_t start = 0;
-  for (int32_t field = 1; field < n; ++field) {
-    const std::size_t d = text.find(delimiter, start);
-    if (d == std::string_view::npos) return {};  // ran past the closing delimiter
-    start = d + 1;
-  }
-  if (start > text.size()) return {};
-  const std::size_t end = text.find(delimiter, start);
-  return std::string(
-      text.substr(start, end == std::string_view::npos ? text.size() - start : end - start));
+  return std::string(TokenView(text, n, delimiter));
 }
 
 }  // namespace msx

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -13,5 +14,12 @@ namespace msx {
 // gives the empty text, which callers use to detect a missing entry.
 // Example: field 3 of "a,b,,c" is empty, field 4 is "c".
 std::string Token(std::string_view text, int32_t n, char delimiter);
+
+// The same field as a view into text, for callers that only look at it.
+std::string_view TokenView(std::string_view text, int32_t n, char delimiter);
+
+// Fields 1 to fields.size() in one pass: fields[k] is TokenView(text, k + 1,
+// delimiter).
+void LeadingTokens(std::string_view text, char delimiter, std::span<std::string_view> fields);
 
 }  // namespace msx

@@ -49,6 +49,73 @@ void ConvertAnsiToOem(char* text, std::size_t length);
 // opened (held without write sharing elsewhere, a missing folder) or written.
 Status AppendToFile(const std::string& path, std::string_view bytes);
 
+// ---- Data exchange between charts: the data file's handoff, the locale's
+// ---- date, time and number texts for user patterns --------------------------
+
+// True when a file (not a folder) is at path.
+bool FileExists(const std::string& path);
+
+// Deletes the file. Fails (kNotFound) when there is none; on Windows
+// (DeleteFileA) also while another process holds it open without delete
+// sharing.
+Status RemoveFile(const std::string& path);
+
+// Gives the file `from` the name `to` in one atomic step, and fails with
+// kExists when `to` is there: never replaces. Windows: MoveFileA without
+// flags. POSIX: renameat2 with RENAME_NOREPLACE, or where the file system
+// lacks it, link then unlink.
+Status RenameNoReplace(const std::string& from, const std::string& to);
+
+// Creates the file, or empties an existing one, and writes the bytes in one
+// write. Opened without sharing restrictions, like AppendToFile.
+Status ReplaceFileContent(const std::string& path, std::string_view bytes);
+
+// Reads the whole file into *bytes (replacing what was there). Opened so
+// that other processes may go on reading, writing, renaming and deleting it.
+Status ReadWholeFile(const std::string& path, std::string* bytes);
+
+// Holds the file open the way a foreign program may: on Windows without any
+// sharing, so that deleting, renaming and writing it fail until it is
+// released; POSIX has no such modes and the hold denies nothing. For tests
+// that play such a program. Returns nullptr when the file cannot be opened.
+void* HoldFileExclusively(const std::string& path);
+void ReleaseHeldFile(void* hold);
+
+// Names and formats of the user's locale, as the date-time and value
+// patterns use them. Formats are in the date-time pattern language (d m y h
+// n s z, "/" and ":" for the separators, ampm, quoted literals). The defaults
+// are the C locale's.
+struct LocaleFormats {
+  std::string shortDayNames[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  std::string longDayNames[7] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                 "Thursday", "Friday", "Saturday"};
+  std::string shortMonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                     "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  std::string longMonthNames[12] = {"January",   "February", "March",    "April",
+                                    "May",       "June",     "July",     "August",
+                                    "September", "October",  "November", "December"};
+  std::string shortDateFormat = "mm/dd/yy";
+  std::string longDateFormat = "ddd mmm d yyyy";
+  std::string shortTimeFormat = "hh:nn";
+  std::string longTimeFormat = "hh:nn:ss";
+  std::string amText = "AM";
+  std::string pmText = "PM";
+  std::string dateSeparator = "/";
+  std::string timeSeparator = ":";
+  std::string eraName = "A.D.";
+  std::string thousandSeparator;       // none
+  std::string currencySymbol;          // none
+  int32_t currencyFormat = 0;          // 0 "$1", 1 "1$", 2 "$ 1", 3 "1 $"
+  int32_t negativeCurrencyFormat = 1;  // 0 to 15, as Windows numbers them; 1 is "-$1"
+  int32_t currencyDecimals = 2;
+};
+
+// The user's locale. Windows: GetLocaleInfoA of the user default locale.
+// POSIX: the LC_TIME, LC_NUMERIC and LC_MONETARY locales named by the
+// environment, through nl_langinfo_l and localeconv; what a locale lacks
+// keeps the C locale's value.
+LocaleFormats UserLocaleFormats();
+
 // ---- Trading: the settings file, the trade files, the creation time -----
 
 // The settings file is read and written through the private-profile model:
@@ -82,10 +149,6 @@ bool ProfileSectionHasKeys(const std::string& path, const std::string& section);
 // Makes every profile write so far durable in the file (Windows writes back
 // its profile cache; POSIX writes are durable when they return).
 Status FlushProfile(const std::string& path);
-
-// Deletes a file. Fails (kNotFound) when there is none, or when it is held
-// open without delete sharing.
-Status RemoveFile(const std::string& path);
 
 // The current local date and time, and the separator the system's settings
 // put between hours, minutes and seconds (POSIX: ":").

@@ -3,10 +3,13 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <iconv.h>
+#include <langinfo.h>
+#include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -124,9 +127,31 @@ void ConvertAnsiToOem(char* text, std::size_t length) {
   iconv_close(cd);
 }
 
-Status AppendToFile(const std::string& path, std::string_view bytes) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-  if (fd < 0) return FromErrno(errno);
+// ---- Data exchange between charts: the data file's handoff, the locale's
+// ---- date, time and number texts for user patterns --------------------------
+
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+Status RemoveFile(const std::string& path) {
+  return FromErrno(::unlink(path.c_str()) == 0 ? 0 : errno);
+}
+
+Status RenameNoReplace(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return {};
+  const int e = errno;
+  if (e != EINVAL && e != ENOSYS && e != ENOTSUP) return FromErrno(e);
+  // The file system cannot rename without replacing: a hard link fails when
+  // the target exists, and is as atomic; then the old name goes.
+  if (::link(from.c_str(), to.c_str()) != 0) return FromErrno(errno);
+  if (::unlink(from.c_str()) != 0) return FromErrno(errno);
+  return {};
+}
+
+namespace {
+Status WriteAll(int fd, std::string_view bytes) {
   std::size_t done = 0;
   int error = 0;
   while (done < bytes.size()) {
@@ -141,31 +166,262 @@ Status AppendToFile(const std::string& path, std::string_view bytes) {
   if (::close(fd) != 0 && error == 0) error = errno;
   return FromErrno(error);
 }
+}  // namespace
+
+Status ReplaceFileContent(const std::string& path, std::string_view bytes) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return FromErrno(errno);
+  return WriteAll(fd, bytes);
+}
+
+Status ReadWholeFile(const std::string& path, std::string* bytes) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return FromErrno(errno);
+  bytes->clear();
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && st.st_size > 0) bytes->reserve(static_cast<std::size_t>(st.st_size));
+  char buffer[65536];
+  int error = 0;
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      error = errno;
+      break;
+    }
+    bytes->append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return FromErrno(error);
+}
+
+void* HoldFileExclusively(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  return new int(fd);
+}
+
+void ReleaseHeldFile(void* hold) {
+  if (hold == nullptr) return;
+  int* fd = static_cast<int*>(hold);
+  ::close(*fd);
+  delete fd;
+}
+
+namespace {
+
+// A strftime format in the date-time pattern language. Letters that are no
+// conversion are quoted; with dateOnly the time conversions are left out.
+std::string PatternOfStrftime(const char* format, bool dateOnly) {
+  std::string out;
+  for (const char* p = format; *p != '\0'; ++p) {
+    if (*p != '%') {
+      if (std::isalpha(static_cast<unsigned char>(*p)) || *p == '"' || *p == '\'') {
+        out += *p == '"' ? std::string("'\"'") : std::string("\"") + *p + "\"";
+      } else {
+        out += *p;
+      }
+      continue;
+    }
+    ++p;
+    while (*p == 'E' || *p == 'O' || *p == '-' || *p == '_' || *p == '0' || *p == '^') ++p;
+    if (*p == '\0') break;
+    const char* date = nullptr;
+    const char* time = nullptr;
+    switch (*p) {
+      case 'd':
+        date = "dd";
+        break;
+      case 'e':
+        date = "d";
+        break;
+      case 'm':
+        date = "mm";
+        break;
+      case 'y':
+        date = "yy";
+        break;
+      case 'Y':
+        date = "yyyy";
+        break;
+      case 'b':
+      case 'h':
+        date = "mmm";
+        break;
+      case 'B':
+        date = "mmmm";
+        break;
+      case 'a':
+        date = "ddd";
+        break;
+      case 'A':
+        date = "dddd";
+        break;
+      case 'D':
+        date = "mm/dd/yy";
+        break;
+      case 'F':
+        date = "yyyy-mm-dd";
+        break;
+      case 'x':
+        date = "ddddd";
+        break;
+      case 'H':
+        time = "hh";
+        break;
+      case 'k':
+        time = "h";
+        break;
+      case 'I':
+        time = "hh";
+        break;
+      case 'l':
+        time = "h";
+        break;
+      case 'M':
+        time = "nn";
+        break;
+      case 'S':
+        time = "ss";
+        break;
+      case 'p':
+      case 'P':
+        time = "ampm";
+        break;
+      case 'T':
+        time = "hh:nn:ss";
+        break;
+      case 'R':
+        time = "hh:nn";
+        break;
+      case 'r':
+        time = "hh:nn:ss ampm";
+        break;
+      case 'X':
+        time = "tt";
+        break;
+      case 'n':
+      case 't':
+        date = " ";
+        break;
+      case '%':
+        date = "%";
+        break;
+      default:
+        break;  // time zones and the like: left out
+    }
+    if (date != nullptr) out += date;
+    if (time != nullptr && !dateOnly) out += time;
+  }
+  if (dateOnly) {  // what the left-out time parts leave behind
+    std::string tidy;
+    for (char c : out)
+      if (!(c == ' ' && (tidy.empty() || tidy.back() == ' '))) tidy += c;
+    while (!tidy.empty() && (tidy.back() == ' ' || tidy.back() == ':' || tidy.back() == ','))
+      tidy.pop_back();
+    out = tidy;
+  }
+  return out;
+}
+
+// The first character of a strftime format between two conversions.
+std::string SeparatorOf(const char* format, const std::string& fallback) {
+  for (const char* p = format; *p != '\0'; ++p) {
+    if (*p == '%') {
+      if (p[1] == '\0') break;
+      ++p;
+      continue;
+    }
+    if (!std::isalnum(static_cast<unsigned char>(*p)) && *p != ' ') return std::string(1, *p);
+  }
+  return fallback;
+}
+
+std::string Text(const char* s, const std::string& fallback) {
+  return s != nullptr && *s != '\0' ? std::string(s) : fallback;
+}
+
+}  // namespace
+
+LocaleFormats UserLocaleFormats() {
+  LocaleFormats f;
+  locale_t loc = newlocale(LC_TIME_MASK | LC_NUMERIC_MASK | LC_MONETARY_MASK, "", (locale_t)0);
+  if (loc == (locale_t)0) return f;  // a locale that is not installed: the C locale's names
+  for (int i = 0; i < 7; ++i) {
+    f.shortDayNames[i] = Text(nl_langinfo_l(ABDAY_1 + i, loc), f.shortDayNames[i]);
+    f.longDayNames[i] = Text(nl_langinfo_l(DAY_1 + i, loc), f.longDayNames[i]);
+  }
+  for (int i = 0; i < 12; ++i) {
+    f.shortMonthNames[i] = Text(nl_langinfo_l(ABMON_1 + i, loc), f.shortMonthNames[i]);
+    // The names as they stand alone (nominative), as Windows gives them;
+    // MON_1 is the form inside a date in languages that decline them.
+#ifdef ALTMON_1
+    f.longMonthNames[i] = Text(nl_langinfo_l(ALTMON_1 + i, loc), f.longMonthNames[i]);
+#else
+    f.longMonthNames[i] = Text(nl_langinfo_l(MON_1 + i, loc), f.longMonthNames[i]);
+#endif
+  }
+  const char* dateFormat = nl_langinfo_l(D_FMT, loc);
+  const char* timeFormat = nl_langinfo_l(T_FMT, loc);
+  const char* dateTimeFormat = nl_langinfo_l(D_T_FMT, loc);
+  if (dateFormat != nullptr && *dateFormat != '\0') {
+    f.shortDateFormat = PatternOfStrftime(dateFormat, true);
+    f.dateSeparator = SeparatorOf(dateFormat, f.dateSeparator);
+  }
+  if (dateTimeFormat != nullptr && *dateTimeFormat != '\0') {
+    const std::string longDate = PatternOfStrftime(dateTimeFormat, true);
+    if (!longDate.empty()) f.longDateFormat = longDate;
+  }
+  if (timeFormat != nullptr && *timeFormat != '\0') {
+    f.longTimeFormat = PatternOfStrftime(timeFormat, false);
+    f.timeSeparator = SeparatorOf(timeFormat, f.timeSeparator);
+    // The short form: the long one without its seconds.
+    std::string shortTime = f.longTimeFormat;
+    const std::size_t seconds = shortTime.find(":ss");
+    if (seconds != std::string::npos) shortTime.erase(seconds, 3);
+    f.shortTimeFormat = shortTime;
+  }
+  f.amText = Text(nl_langinfo_l(AM_STR, loc), f.amText);
+  f.pmText = Text(nl_langinfo_l(PM_STR, loc), f.pmText);
+
+  const locale_t previous = uselocale(loc);  // this thread only
+  const lconv* lc = localeconv();
+  if (lc != nullptr) {
+    f.thousandSeparator = lc->thousands_sep != nullptr ? lc->thousands_sep : "";
+    f.currencySymbol = lc->currency_symbol != nullptr ? lc->currency_symbol : "";
+    if (lc->frac_digits != CHAR_MAX) f.currencyDecimals = lc->frac_digits;
+    if (lc->p_cs_precedes != CHAR_MAX) {
+      const bool before = lc->p_cs_precedes != 0, blank = lc->p_sep_by_space == 1;
+      f.currencyFormat = before ? (blank ? 2 : 0) : (blank ? 3 : 1);
+    }
+    if (lc->n_cs_precedes != CHAR_MAX) {
+      const bool before = lc->n_cs_precedes != 0, blank = lc->n_sep_by_space == 1;
+      if (lc->n_sign_posn == 0)
+        f.negativeCurrencyFormat = before ? (blank ? 14 : 0) : (blank ? 15 : 4);
+      else
+        f.negativeCurrencyFormat = before ? (blank ? 9 : 1) : (blank ? 8 : 5);
+    }
+  }
+  uselocale(previous);
+  freelocale(loc);
+  return f;
+}
+
+Status AppendToFile(const std::string& path, std::string_view bytes) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  if (fd < 0) return FromErrno(errno);
+  return WriteAll(fd, bytes);
+}
 
 // ---- Trading: the settings file, the trade files, the creation time -----
 
 namespace {
 
-// The whole file; false when it cannot be opened (missing included).
-bool ReadWholeText(const std::string& path, std::string* text) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  text->clear();
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ::close(fd);
-      return n == 0;
-    }
-    text->append(buffer, static_cast<std::size_t>(n));
-  }
-}
-
+// The settings file's text; empty when it cannot be read (missing included).
 std::string SettingsText(const std::string& path) {
   std::string text;
-  if (!ReadWholeText(path, &text)) text.clear();
+  if (!ReadWholeFile(path, &text).ok()) text.clear();
   return text;
 }
 
@@ -220,8 +476,9 @@ std::string ReadProfileText(const std::string& path, const std::string& section,
 Status WriteProfileText(const std::string& path, const std::string& section, const std::string& key,
                         const std::string& value) {
   std::string text;
-  if (!ReadWholeText(path, &text)) {
-    if (errno != ENOENT) return FromErrno(errno);  // never replace what cannot be read
+  const Status read = ReadWholeFile(path, &text);
+  if (!read.ok()) {
+    if (read.code != StatusCode::kNotFound) return read;  // never replace what cannot be read
     text.clear();
   }
   return ReplaceFileAtomically(path, ini::Set(text, section, key, value));
@@ -232,11 +489,6 @@ bool ProfileSectionHasKeys(const std::string& path, const std::string& section) 
 }
 
 Status FlushProfile(const std::string& /*path*/) { return {}; }
-
-Status RemoveFile(const std::string& path) {
-  if (::unlink(path.c_str()) != 0) return FromErrno(errno);
-  return {};
-}
 
 LocalTime CurrentLocalTime() {
   const std::time_t now = std::time(nullptr);

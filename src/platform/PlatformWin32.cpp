@@ -55,16 +55,28 @@ void ConvertAnsiToOem(char* text, std::size_t length) {
   CharToOemBuffA(text, text, static_cast<DWORD>(length));  // in place is allowed
 }
 
-Status AppendToFile(const std::string& path, std::string_view bytes) {
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return FromLastError(GetLastError());
+// ---- Data exchange between charts: the data file's handoff, the locale's
+// ---- date, time and number texts for user patterns --------------------------
+
+bool FileExists(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+Status RemoveFile(const std::string& path) {
+  return FromLastError(DeleteFileA(path.c_str()) ? ERROR_SUCCESS : GetLastError());
+}
+
+Status RenameNoReplace(const std::string& from, const std::string& to) {
+  // Without MOVEFILE_REPLACE_EXISTING, MoveFileA fails when the target exists.
+  return FromLastError(MoveFileA(from.c_str(), to.c_str()) ? ERROR_SUCCESS : GetLastError());
+}
+
+namespace {
+// Writes the bytes at the handle's position in one write and closes it.
+Status WriteAndClose(HANDLE h, std::string_view bytes) {
   DWORD error = ERROR_SUCCESS;
-  if (SetFilePointer(h, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER &&
-      GetLastError() != NO_ERROR) {
-    error = GetLastError();
-  } else if (!bytes.empty()) {
+  if (!bytes.empty()) {
     DWORD written = 0;
     if (!WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
       error = GetLastError();
@@ -73,6 +85,166 @@ Status AppendToFile(const std::string& path, std::string_view bytes) {
   }
   CloseHandle(h);
   return FromLastError(error);
+}
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+}  // namespace
+
+Status ReplaceFileContent(const std::string& path, std::string_view bytes) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return FromLastError(GetLastError());
+  return WriteAndClose(h, bytes);
+}
+
+Status ReadWholeFile(const std::string& path, std::string* bytes) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return FromLastError(GetLastError());
+  bytes->clear();
+  LARGE_INTEGER size{};
+  if (GetFileSizeEx(h, &size) && size.QuadPart > 0 && size.QuadPart < 0x40000000)
+    bytes->reserve(static_cast<std::size_t>(size.QuadPart));
+  char buffer[65536];
+  DWORD error = ERROR_SUCCESS;
+  for (;;) {
+    DWORD n = 0;
+    if (!ReadFile(h, buffer, sizeof buffer, &n, nullptr)) {
+      error = GetLastError();
+      break;
+    }
+    if (n == 0) break;
+    bytes->append(buffer, n);
+  }
+  CloseHandle(h);
+  return FromLastError(error);
+}
+
+void* HoldFileExclusively(const std::string& path) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  return h == INVALID_HANDLE_VALUE ? nullptr : reinterpret_cast<void*>(h);
+}
+
+void ReleaseHeldFile(void* hold) {
+  if (hold != nullptr) CloseHandle(reinterpret_cast<HANDLE>(hold));
+}
+
+namespace {
+
+std::string LocaleText(LCTYPE type, const std::string& fallback) {
+  char buffer[256];
+  const int n = GetLocaleInfoA(LOCALE_USER_DEFAULT, type, buffer, sizeof buffer);
+  return n > 1 ? std::string(buffer, static_cast<std::size_t>(n - 1)) : fallback;
+}
+
+int32_t LocaleNumber(LCTYPE type, int32_t fallback, int32_t highest) {
+  const std::string text = LocaleText(type, {});
+  if (text.empty()) return fallback;
+  int32_t v = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return fallback;
+    v = v * 10 + (c - '0');
+    if (v > highest) return fallback;
+  }
+  return v;
+}
+
+// A Windows date or time picture ("M/d/yyyy", "h:mm:ss tt") in the
+// date-time pattern language: M is the month and m the minute there, H the
+// hour of the 24-hour clock, tt the AM/PM text; other letters are quoted.
+std::string PatternOfPicture(const std::string& picture) {
+  std::string out;
+  for (std::size_t i = 0; i < picture.size(); ++i) {
+    const char c = picture[i];
+    switch (c) {
+      case 'M':
+        out += 'm';
+        break;
+      case 'm':
+        out += 'n';
+        break;
+      case 'H':
+      case 'h':
+        out += 'h';
+        break;
+      case 'd':
+      case 'y':
+      case 's':
+      case 'g':
+        out += c;
+        break;
+      case 't':
+        while (i + 1 < picture.size() && picture[i + 1] == 't') ++i;
+        out += "ampm";
+        break;
+      case '\'': {
+        const std::size_t close = picture.find('\'', i + 1);
+        const std::size_t end = close == std::string::npos ? picture.size() : close + 1;
+        out += picture.substr(i, end - i);
+        i = end - 1;
+        break;
+      }
+      default:
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '"')
+          out += c == '"' ? std::string("'\"'") : std::string("\"") + c + "\"";
+        else
+          out += c;
+        break;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+LocaleFormats UserLocaleFormats() {
+  LocaleFormats f;
+  for (int i = 0; i < 7; ++i) {  // Windows counts the days from Monday
+    const LCTYPE k = static_cast<LCTYPE>((i + 6) % 7);
+    f.shortDayNames[i] = LocaleText(LOCALE_SABBREVDAYNAME1 + k, f.shortDayNames[i]);
+    f.longDayNames[i] = LocaleText(LOCALE_SDAYNAME1 + k, f.longDayNames[i]);
+  }
+  for (int i = 0; i < 12; ++i) {
+    const LCTYPE k = static_cast<LCTYPE>(i);
+    f.shortMonthNames[i] = LocaleText(LOCALE_SABBREVMONTHNAME1 + k, f.shortMonthNames[i]);
+    f.longMonthNames[i] = LocaleText(LOCALE_SMONTHNAME1 + k, f.longMonthNames[i]);
+  }
+  const std::string shortDate = LocaleText(LOCALE_SSHORTDATE, {});
+  const std::string longDate = LocaleText(LOCALE_SLONGDATE, {});
+  const std::string longTime = LocaleText(LOCALE_STIMEFORMAT, {});
+  const std::string shortTime = LocaleText(LOCALE_SSHORTTIME, {});
+  if (!shortDate.empty()) f.shortDateFormat = PatternOfPicture(shortDate);
+  if (!longDate.empty()) f.longDateFormat = PatternOfPicture(longDate);
+  if (!longTime.empty()) f.longTimeFormat = PatternOfPicture(longTime);
+  if (!shortTime.empty()) f.shortTimeFormat = PatternOfPicture(shortTime);
+  f.amText = LocaleText(LOCALE_S1159, f.amText);
+  f.pmText = LocaleText(LOCALE_S2359, f.pmText);
+  f.dateSeparator = LocaleText(LOCALE_SDATE, f.dateSeparator);
+  f.timeSeparator = LocaleText(LOCALE_STIME, f.timeSeparator);
+  f.thousandSeparator = LocaleText(LOCALE_STHOUSAND, f.thousandSeparator);
+  f.currencySymbol = LocaleText(LOCALE_SCURRENCY, f.currencySymbol);
+  f.currencyFormat = LocaleNumber(LOCALE_ICURRENCY, f.currencyFormat, 3);
+  f.negativeCurrencyFormat = LocaleNumber(LOCALE_INEGCURR, f.negativeCurrencyFormat, 15);
+  f.currencyDecimals = LocaleNumber(LOCALE_ICURRDIGITS, f.currencyDecimals, 18);
+  char era[64];
+  const int n = GetCalendarInfoA(LOCALE_USER_DEFAULT, CAL_GREGORIAN, CAL_SERASTRING, era,
+                                 sizeof era, nullptr);
+  if (n > 1) f.eraName.assign(era, static_cast<std::size_t>(n - 1));
+  return f;
+}
+
+Status AppendToFile(const std::string& path, std::string_view bytes) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return FromLastError(GetLastError());
+  if (SetFilePointer(h, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER &&
+      GetLastError() != NO_ERROR) {
+    const DWORD error = GetLastError();
+    CloseHandle(h);
+    return FromLastError(error);
+  }
+  return WriteAndClose(h, bytes);
 }
 
 // ---- Trading: the settings file, the trade files, the creation time -----
@@ -102,11 +274,6 @@ bool ProfileSectionHasKeys(const std::string& path, const std::string& section) 
 Status FlushProfile(const std::string& path) {
   // Three null arguments write the profile cache of that file back.
   WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
-  return {};
-}
-
-Status RemoveFile(const std::string& path) {
-  if (!DeleteFileA(path.c_str())) return FromLastError(GetLastError());
   return {};
 }
 

@@ -80,6 +80,8 @@ TestVector ReadVector(const std::string& path) {
     v.values[Number<int32_t>(line.substr(0, comma), where)] =
         Number<float>(line.substr(comma + 1), where);
   }
+  for (std::size_t at; (at = v.formula.find("{data}")) != std::string::npos;)
+    v.formula.replace(at, 6, VectorFolder());
   if (v.source.empty() || v.formula.empty())
     throw std::runtime_error(path + ": needs a source and a formula line");
   if (!inExpected && v.error.empty()) throw std::runtime_error(path + ": no expected range");

@@ -2,7 +2,8 @@
 // end-to-end suite and run through the built library.
 //
 //   # source: where the numbers come from (worked by hand, a golden run ...)
-//   # formula: NRTR(C, 10)
+//   # formula: NRTR(C, 10)     ({data} stands for the vectors' folder, for
+//                              files a vector reads)
 //   # error: TEXT            (optional: the call must fail with this text)
 //   date,high,low,close,...  (the chart, as the tester's CSV)
 //   ...

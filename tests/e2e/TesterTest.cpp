@@ -2,6 +2,7 @@
 // its one-line errors, against the built library.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,29 @@ TEST(Tester, OutAndSvgWriteFilesAndSaySo) {
   const std::string chart = msxhost::ReadWholeFile(svg);
   EXPECT_EQ(chart.rfind("<svg", 0) == 0 || chart.rfind("<?xml", 0) == 0, true);
   EXPECT_NE(chart.find("2004-08-19"), std::string::npos);  // dates on the axis
+}
+
+// Two charts chained through a data file: one tester run writes, the next
+// reads it as another security's chart would.
+TEST(Tester, ChainsTwoChartsThroughADataFile) {
+  const std::string folder = Temp("");
+  const std::string a = Temp("chain_a.csv");
+  const std::string b = Temp("chain_b.csv");
+  msxhost::WriteWholeFile(a, "date,high,low,close\n20240102,1,1,10.5\n20240104,1,1,11.25\n");
+  msxhost::WriteWholeFile(b,
+                          "date,high,low,close\n20240102,1,1,1\n20240103,1,1,1\n"
+                          "20240105,1,1,1\n");
+  const std::string fileTemplate = "\"" + folder + "chain_%S_%P.txt\"";
+  const CommandOutput w = RunCommand({"calc", "WriteData(C, " + fileTemplate + ")", "--data", a});
+  ASSERT_EQ(w.exitCode, 0) << w.err;
+  EXPECT_EQ(msxhost::ReadWholeFile(folder + "chain_CHAIN_A_D.txt"),
+            "20240102,0000000,10.5\r\n20240104,0000000,11.25\r\n\r\n");
+  const CommandOutput r =
+      RunCommand({"calc", "ReadData(" + fileTemplate + ")", "--data", b, "--symbol", "CHAIN_A"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "date,value\n20240102,10.5\n20240103,11.25\n20240105,11.25\n");
+  for (const char* suffix : {"", ".in"})
+    std::remove((folder + "chain_CHAIN_A_D.txt" + suffix).c_str());
 }
 
 struct BadInput {

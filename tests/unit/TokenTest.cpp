@@ -30,5 +30,13 @@ TEST(Token, NestedFieldsOfACustomStringList) {
   EXPECT_EQ(Token("Up,0;U,0;", 3, ';'), "");  // after the closing ";"
 }
 
+TEST(Token, LeadingTokensAreTheFirstFieldsInOnePass) {
+  for (const char* text : {"a,b,,c", "abc", "", "a,", ",,", "20040302,1030000,1.5,9"}) {
+    std::string_view fields[5];
+    LeadingTokens(text, ',', fields);
+    for (int32_t k = 0; k < 5; ++k) EXPECT_EQ(fields[k], Token(text, k + 1, ',')) << text << k;
+  }
+}
+
 }  // namespace
 }  // namespace msx

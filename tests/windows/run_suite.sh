@@ -55,8 +55,17 @@ if [ ! -d "$WINEPREFIX" ]; then
   /usr/lib/wine/wineserver -w 2>/dev/null || true
 fi
 
+# The data files the formulas write, kept per run for comparison.
+exchange=out/windows/exchange
+keep_exchange() {  # keep_exchange FOLDER
+  rm -rf "$1"; mkdir -p "$1"
+  cp "$exchange"/* "$1"/ 2>/dev/null || true
+}
+rm -rf "$exchange"; mkdir -p "$exchange"
+
 # The native reference, in the locale the Wine run uses.
 LC_ALL=ru_RU.UTF-8 "$native/msxhost" batch "$formulas" --data "$data" > "$out/native-batch.txt"
+keep_exchange "$out/native-exchange"
 
 if [ "$arch" = win64 ]; then
   echo "== end-to-end suite under Wine (C locale, OEM code page 437)"
@@ -114,6 +123,12 @@ fi
 echo "== formula outputs natively and under Wine ($arch, ru_RU.UTF-8)"
 LC_ALL=ru_RU.UTF-8 "$wine" "$build/msxhost.exe" batch "$formulas" --data "$data" > "$out/wine-batch.txt" 2>"$out/wine-batch.err"
 same "$out/native-batch.txt" "$out/wine-batch.txt" "$(grep -c '^== ' "$out/native-batch.txt") formulas and the description, byte for byte"
+keep_exchange "$out/wine-exchange"
+echo "== data files written natively and under Wine ($arch)"
+for f in "$out/native-exchange"/*; do
+  [ -e "$f" ] || { fail "no data files written natively"; break; }
+  same "$f" "$out/wine-exchange/$(basename "$f")" "data file $(basename "$f"), byte for byte"
+done
 
 echo "run_suite $arch: $failures failed"
 [ "$failures" = 0 ]

@@ -1,0 +1,81 @@
+// The data file's text: its name from the formula's template, the period
+// text in the name, the basic date-time columns, and the file's lines as a
+// reader loads them.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/Checked.h"
+#include "host/MSXStruct.h"
+
+namespace msx {
+
+// The template with %S replaced by the symbol, %P by the period text and %%
+// by one percent sign; "%" followed by any other character, or "%" as the
+// last character, gives nothing. Placeholder letters are upper case only.
+// An empty expansion gives the template itself, unchanged.
+std::string ExpandDataFileName(std::string_view fileTemplate, std::string_view symbol,
+                               std::string_view periodText);
+
+// The writers' period text: the letter of a D, W, M, Q or Y chart, the
+// interval of an intraday (I) chart in decimal ("T" for interval 0), empty
+// for any other letter.
+std::string WriterPeriodText(const HostDataRecord& data);
+
+// The reader's: "D" for every chart but an intraday one, which gives the
+// same as the writers'.
+std::string ReaderPeriodText(const HostDataRecord& data);
+
+// The chart's period letter (the low byte of the period field).
+char PeriodLetter(const HostDataRecord& data);
+
+// The symbol text of the chart; empty when the host gives none.
+std::string_view SymbolText(const HostDataRecord& data);
+
+// String argument k (from 0) of a call. Reading one the host did not pass
+// is a range fault.
+std::string_view StringArgument(const HostStringArgs& strings, int32_t k);
+
+// The bars a writer stores: from the first series' range, narrowed by each
+// series in turn to where all are valid. A series' first index can only
+// raise the first bar; its last index lowers the last bar only when the
+// series' own range is not empty. A negative first or last index of the
+// first series is a range fault.
+BarRange WriterRange(std::initializer_list<const HostSeries*> series);
+
+// A bar's date and time as the basic layout writes them: "%.8d,%.7d".
+void AppendBasicDateTime(std::string& out, int32_t date, int32_t time);
+
+// The same into a buffer of kBasicDateTimeCapacity characters; returns the
+// end of the text.
+inline constexpr std::size_t kBasicDateTimeCapacity = 32;
+char* PutBasicDateTime(char* p, int32_t date, int32_t time);
+
+// The lines of a loaded file. Lines end at CR LF, at a lone CR and at a lone
+// LF, and do not include their ends; the end of the last line adds no line,
+// so a writer's file loads as its data lines and one empty line. A NUL ends
+// the text. The lines view the list's own copy of the text: a list is
+// neither copied nor moved.
+class DataLines {
+ public:
+  DataLines() = default;
+  DataLines(const DataLines&) = delete;
+  DataLines& operator=(const DataLines&) = delete;
+
+  // Replaces the contents with the lines of text (taken over).
+  void Assign(std::string&& text);
+  void Clear();
+
+  std::size_t size() const { return lines_.size(); }
+  std::string_view operator[](std::size_t k) const { return lines_[k]; }
+
+ private:
+  std::string text_;
+  std::vector<std::string_view> lines_;
+};
+
+}  // namespace msx

@@ -1,0 +1,85 @@
+// WriteData: one series of the chart into a data file that another chart's
+// ReadData takes over. The result is the series, bit for bit, so a formula
+// can store and plot a series in one call.
+#include "exchange/MSX_QMR_WriteData.h"
+
+#include <algorithm>
+#include <string>
+#include <utility>
+
+#include "common/GuardedCall.h"
+#include "exchange/DataFileText.h"
+#include "exchange/NumberText.h"
+
+namespace msx {
+namespace {
+
+constexpr ArgumentRow kArguments[] = {
+    {kSeriesArg, "DataArray[]", 0, ""},
+    {kStringArg, "\"FileName\"", 0, ""},
+};
+
+constexpr const char* kHelpLines[] = {
+    "WriteData  - stores any data in a file. ",
+    "          Library code: the msx_qmr developers, 2026.",
+};
+
+// A line of the usual dates and prices: 8 + 1 + 7 + 1 + 6 + 2 characters.
+constexpr std::size_t kLineReserve = 28;
+
+}  // namespace
+
+constinit const FunctionTable kWriteDataTable{
+    "WriteData",
+    "Write Data into a file",
+    kArguments,
+    kHelpLines,
+    /*emptyLineAfterHelp=*/true,
+    /*codePageOnly=*/false,
+};
+
+BarRange ComputeWriteData(const HostDataRecord& data, const HostSeries& values,
+                          std::string_view fileTemplate, float* out, FileService& files) {
+  const BarRange range = WriterRange({&values});
+  std::string content;
+  if (range.last >= range.first) {
+    // Bars up to 65499 are inside the host's arrays; a last index beyond
+    // fails after them, as a checked index would on bar 65500.
+    const int32_t last = std::min(range.last, kMaxIndex);
+    content.reserve(static_cast<std::size_t>(last - range.first + 1) * kLineReserve);
+    for (int32_t i = range.first; i <= last; ++i) {
+      const HostDateTimeEntry& stamp = data.dates[i];
+      char line[kBasicDateTimeCapacity + kValueTextCapacity + 4];
+      char* p = PutBasicDateTime(line, stamp.date, stamp.time);
+      *p++ = ',';
+      p = PutValueText(p, values.values[i]);
+      *p++ = '\r';
+      *p++ = '\n';
+      content.append(line, p);
+      out[i] = values.values[i];
+    }
+    if (range.last > kMaxIndex) RaiseFault(kRangeCheckError);
+  }
+  const std::string name =
+      ExpandDataFileName(fileTemplate, SymbolText(data), WriterPeriodText(data));
+  HandOffDataFile(name, std::move(content), files);
+  return range;
+}
+
+void LoadWriteData() { RegisterFunction<kWriteDataTable>(); }
+
+}  // namespace msx
+
+using namespace msx;
+
+MSX_EXPORT int32_t MSX_CALL WriteData(const HostDataRecord* data, const HostSeriesArgs* series,
+                                      const HostNumericArgs* numeric, const HostStringArgs* strings,
+                                      const HostCustomArgs* custom, ResultRec* result) {
+  if (!AcceptsCall(kWriteDataTable, data, series, numeric, strings, custom, result,
+                   StringCount::kIgnored))
+    return -1;
+  return GuardedCall(result, ErrorPolicy::kUntouched, [&] {
+    return ComputeWriteData(*data, *series->items[0], StringArgument(*strings, 0),
+                            result->result->values);
+  });
+}

@@ -1,0 +1,123 @@
+// WriteDataEx: seven series into one data file. The basic layout is that of
+// WriteData with seven value columns, which ReadData reads through the first;
+// patterns let the file feed other programs as well.
+#include "exchange/MSX_QMR_WriteDataEx.h"
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "common/GuardedCall.h"
+#include "common/MSX_QMR_CommonFunc.h"
+#include "exchange/DataFileText.h"
+#include "exchange/DateTimePattern.h"
+#include "exchange/NumberText.h"
+#include "exchange/ValuePattern.h"
+
+namespace msx {
+namespace {
+
+constexpr ArgumentRow kArguments[] = {
+    {kStringArg, "\"FormatString\"", 0, ""}, {kSeriesArg, "DataArray1[]", 0, ""},
+    {kSeriesArg, "DataArray2[]", 0, ""},     {kSeriesArg, "DataArray3[]", 0, ""},
+    {kSeriesArg, "DataArray4[]", 0, ""},     {kSeriesArg, "DataArray5[]", 0, ""},
+    {kSeriesArg, "DataArray6[]", 0, ""},     {kSeriesArg, "DataArray7[]", 0, ""},
+    {kStringArg, "\"FileName\"", 0, ""},
+};
+
+constexpr const char* kHelpLines[] = {
+    "WriteDataEx  - stores multiple column of data in a file. ",
+    "          Library code: the msx_qmr developers, 2026.",
+};
+
+constexpr std::size_t kLineReserve = 96;
+
+}  // namespace
+
+constinit const FunctionTable kWriteDataExTable{
+    "WriteDataEx",
+    "Write multiple data columns into a file",
+    kArguments,
+    kHelpLines,
+    /*emptyLineAfterHelp=*/true,
+    /*codePageOnly=*/false,
+};
+
+LinePatterns SplitFormatString(std::string_view format) {
+  const std::size_t bar = format.find('|');
+  if (bar == std::string_view::npos) return {{}, format};
+  return {format.substr(0, bar), format.substr(bar + 1)};
+}
+
+BarRange ComputeWriteDataEx(const HostDataRecord& data,
+                            const HostSeries* const (&series)[kWriteDataExSeries],
+                            std::string_view format, std::string_view fileTemplate, float* out,
+                            FileService& files, const platform::LocaleFormats* locale) {
+  const BarRange range =
+      WriterRange({series[0], series[1], series[2], series[3], series[4], series[5], series[6]});
+  const LinePatterns patterns = SplitFormatString(format);
+  std::optional<platform::LocaleFormats> userLocale;
+  if (locale == nullptr && (!patterns.dateTime.empty() || !patterns.values.empty()))
+    locale = &userLocale.emplace(platform::UserLocaleFormats());
+  std::optional<ValuePattern> valuePattern;
+  if (!patterns.values.empty()) valuePattern.emplace(patterns.values, *locale);
+
+  std::string content;
+  if (range.last >= range.first) {
+    const int32_t last = std::min(range.last, kMaxIndex);
+    content.reserve(static_cast<std::size_t>(last - range.first + 1) * kLineReserve);
+    for (int32_t i = range.first; i <= last; ++i) {
+      const HostDateTimeEntry& stamp = data.dates[i];
+      if (patterns.dateTime.empty()) {
+        AppendBasicDateTime(content, stamp.date, stamp.time);
+      } else {
+        (void)HostDateTime(stamp.date, stamp.time);  // a bar that is no real date or time fails
+        AppendDateTime(content, patterns.dateTime, HostDateTimeParts(stamp.date, stamp.time),
+                       *locale);
+      }
+      float values[kPatternValues];
+      for (int32_t k = 0; k < kWriteDataExSeries; ++k) values[k] = series[k]->values[i];
+      if (valuePattern) {
+        valuePattern->Append(content, values);
+      } else {
+        char columns[kWriteDataExSeries * (kValueTextCapacity + 1)];
+        char* p = columns;
+        for (const float v : values) {
+          *p++ = ',';
+          p = PutValueText(p, v);
+        }
+        content.append(columns, p);
+      }
+      content += "\r\n";
+      out[i] = 0.0f;
+    }
+    if (range.last > kMaxIndex) RaiseFault(kRangeCheckError);
+  }
+  const std::string name =
+      ExpandDataFileName(fileTemplate, SymbolText(data), WriterPeriodText(data));
+  HandOffDataFile(name, std::move(content), files);
+  return range;
+}
+
+void LoadWriteDataEx() { RegisterFunction<kWriteDataExTable>(); }
+
+}  // namespace msx
+
+using namespace msx;
+
+MSX_EXPORT int32_t MSX_CALL WriteDataEx(const HostDataRecord* data, const HostSeriesArgs* series,
+                                        const HostNumericArgs* numeric,
+                                        const HostStringArgs* strings, const HostCustomArgs* custom,
+                                        ResultRec* result) {
+  if (!AcceptsCall(kWriteDataExTable, data, series, numeric, strings, custom, result,
+                   StringCount::kIgnored))
+    return -1;
+  return GuardedCall(result, ErrorPolicy::kFaultMessage, [&] {
+    const HostSeries* const columns[kWriteDataExSeries] = {
+        series->items[0], series->items[1], series->items[2], series->items[3],
+        series->items[4], series->items[5], series->items[6]};
+    return ComputeWriteDataEx(*data, columns, StringArgument(*strings, 0),
+                              StringArgument(*strings, 1), result->result->values);
+  });
+}
