@@ -46,15 +46,22 @@ float Tick(double price) { return static_cast<float>(std::round(price * 100) / 1
 const Bars& RealBars() {
   static const Bars bars = [] {
     const std::vector<Row> rows = ReadRows();
+    const std::size_t moves = rows.size() - 1;
     Bars b;
     double level = rows[0].close;
     for (int i = 0; i < msx::kMaxBars; ++i) {
-      const std::size_t j = 1 + static_cast<std::size_t>(i) % (rows.size() - 1);
-      const double scale = level / rows[j - 1].close;
-      b.high.push_back(Tick(rows[j].high * scale));
-      b.low.push_back(Tick(rows[j].low * scale));
-      b.close.push_back(Tick(rows[j].close * scale));
-      level = rows[j].close * scale;
+      // The file forwards, then backwards (each day's move undone in
+      // reverse order), and so on: the price returns to where it started
+      // every second pass instead of compounding the file's growth.
+      const std::size_t pass = static_cast<std::size_t>(i) / moves;
+      const std::size_t step = static_cast<std::size_t>(i) % moves;
+      const std::size_t from = pass % 2 == 0 ? step : moves - step;
+      const std::size_t to = pass % 2 == 0 ? step + 1 : moves - step - 1;
+      const double scale = level / rows[from].close;
+      b.high.push_back(Tick(rows[to].high * scale));
+      b.low.push_back(Tick(rows[to].low * scale));
+      b.close.push_back(Tick(rows[to].close * scale));
+      level = rows[to].close * scale;
     }
     return b;
   }();

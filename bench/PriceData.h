@@ -1,8 +1,9 @@
 // Benchmark input: 65,500 bars made from the bundled real daily prices. The
-// file's daily moves are replayed one after the other, from its first bar
-// again when it ends, so the series keeps the real data's character (trends,
-// gaps, volatility) at the host's maximum length. Prices are kept on a 0.01
-// grid as real quotes are.
+// file's daily moves are replayed one after the other, forwards and then
+// backwards, so the series keeps the real data's character (trends, gaps,
+// volatility) at the host's maximum length within the real price range
+// (compounding the file's fourfold growth pass after pass would reach
+// 1e37). Prices are kept on a 0.01 grid as real quotes are.
 #pragma once
 
 #include <vector>
