@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/ExtendedMath.h"
 #include "common/GuardedCall.h"
 
 namespace msx {
@@ -45,7 +46,8 @@ constexpr Ext kLn2 = 0.693147180559945309417232121458176568L;
 // numbers are those of the arrays' definitions (1-based where they are).
 class JmaState {
  public:
-  explicit JmaState(const JmaParameters& p) : p_(p) {
+  explicit JmaState(const JmaParameters& p)
+      : p_(p), decayPower_(p.bandDecay), betaPower_(p.smoothingBeta) {
     sortedAverages_[0] = 0;
     std::fill(sortedAverages_ + 1, sortedAverages_ + 64, -kSentinel);
     std::fill(sortedAverages_ + 64, sortedAverages_ + kSortedSlots, kSentinel);
@@ -96,15 +98,14 @@ class JmaState {
       if (!(referenceVolatility > 0)) RaiseFault(kInvalidFloatOperation);
       const Ext ratio = Ext{bandDistance} / referenceVolatility;
       // Up to 1 the power stays at most 1 whatever the exponent, and the
-      // floor of 1 applies: powl only when it can matter (a NaN goes there
-      // and fails).
+      // floor of 1 applies: the power only when it can matter (a NaN goes
+      // there and fails).
       float r = 1;
-      if (!(ratio <= 1)) r = StoreFloat(powl(ratio, p_.bandExponent));
+      if (!(ratio <= 1)) r = StoreFloat(PowerExtended(ratio, p_.bandExponent));
       if (r > p_.logFactor) r = p_.logFactor;
       relativeVolatility_ = r >= 1 ? r : 1;
-      decay = relativeVolatility_ == 1
-                  ? p_.bandDecay
-                  : StoreFloat(powl(p_.bandDecay, sqrtl(Ext{relativeVolatility_})));
+      decay = relativeVolatility_ == 1 ? p_.bandDecay
+                                       : StoreFloat(decayPower_(sqrtl(Ext{relativeVolatility_})));
     }
     upperBand_ = du > 0 ? s : StoreFloat(Ext{s} - Ext{du} * decay);
     lowerBand_ = dl < 0 ? s : StoreFloat(Ext{s} - Ext{dl} * decay);
@@ -240,7 +241,7 @@ class JmaState {
   void Filter(float x) {
     const Ext beta = p_.smoothingBeta;
     const float p =
-        relativeVolatility_ == 1 ? p_.smoothingBeta : StoreFloat(powl(beta, relativeVolatility_));
+        relativeVolatility_ == 1 ? p_.smoothingBeta : StoreFloat(betaPower_(relativeVolatility_));
     ema_ = StoreFloat((1 - Ext{p}) * x + Ext{p} * ema_);
     correction_ = StoreFloat((Ext{x} - ema_) * (1 - beta) + beta * correction_);
     const float e = StoreFloat(Ext{p_.phaseFactor} * correction_ + ema_);
@@ -252,6 +253,8 @@ class JmaState {
   }
 
   const JmaParameters p_;
+  const FixedBasePower decayPower_;  // bandDecay^y
+  const FixedBasePower betaPower_;   // smoothingBeta^y
   float priceBuffer_[kBufferSlots + 1] = {};
   int32_t bufferCount_ = 0;
   float volatilityRing_[kRingSlots + 1] = {};
