@@ -136,37 +136,34 @@ class JmaState {
     } else {
       const float o = stored;  // stored 127 samples ago
       stored = v;
+      // The search for o: up while the slot's value is smaller, down while
+      // it is larger, stopping at an equal one; six halving steps at most.
+      // Written without branches, as their outcome cannot be foreseen.
       int32_t slot = 64;
-      for (int32_t step = 64; step > 1;) {
-        if (sortedAverages_[slot] < o) {
-          step /= 2;
-          slot += step;
-        } else if (sortedAverages_[slot] > o) {
-          step /= 2;
-          slot -= step;
-        } else {
-          step = 1;
-        }
+      bool found = false;
+      for (int32_t step = 32; step >= 1; step /= 2) {
+        const float a = sortedAverages_[slot];
+        const int32_t move = (int32_t{a < o} - int32_t{a > o}) * step;
+        slot += found ? 0 : move;
+        found |= !(a < o) && !(a > o);
       }
       removeSlot = slot;
     }
 
+    // The slot for v: up while the slot's value is smaller, down while the
+    // one below it is larger too, else stop. The last slot is reached only
+    // on the last step; past its value, v goes past the end.
     int32_t insertSlot = 64;
-    for (int32_t step = 64; step > 1;) {
-      if (sortedAverages_[insertSlot] >= v) {
-        if (sortedAverages_[insertSlot - 1] > v) {
-          step /= 2;
-          insertSlot -= step;
-        } else {
-          step = 1;
-        }
-      } else {
-        step /= 2;
-        insertSlot += step;
-      }
-      if (insertSlot == kSortedSlots - 1 && v > sortedAverages_[kSortedSlots - 1])
-        insertSlot = kSortedSlots;  // past the end
+    bool placed = false;
+    for (int32_t step = 32; step >= 1; step /= 2) {
+      const bool atOrAbove = sortedAverages_[insertSlot] >= v;
+      const bool belowAbove = sortedAverages_[insertSlot - 1] > v;
+      const int32_t move = atOrAbove ? (belowAbove ? -step : 0) : step;
+      insertSlot += placed ? 0 : move;
+      placed |= atOrAbove && !belowAbove;
     }
+    if (insertSlot == kSortedSlots - 1 && v > sortedAverages_[kSortedSlots - 1])
+      insertSlot = kSortedSlots;  // past the end
 
     if (!filling) SlideWindowSum(removeSlot, insertSlot, v);
 
