@@ -31,11 +31,26 @@ namespace extended_math {
 
 #if defined(__i386__) || defined(__x86_64__)
 
+// A 64-bit significand split into two halves of at most 32 bits each
+// (Veltkamp), so that products of halves are exact.
+struct SplitValue {
+  long double high;
+  long double low;
+};
+
+inline SplitValue Split(long double a) {
+  const long double c = a * 4294967297.0L;  // 2^32 + 1
+  const long double high = c - (c - a);
+  return {high, a - high};
+}
+
 // The base-2 logarithm of a positive finite base as a whole exponent and the
-// logarithm of the significand that remains, which lies within 1/2 of 0.
+// logarithm of the significand that remains, which lies within 1/2 of 0
+// (kept split as well, for the exact products with exponents).
 struct Log2Parts {
   long double whole;
   long double fraction;
+  SplitValue fractionSplit;
 };
 
 inline Log2Parts Log2OfPositive(long double x) {
@@ -56,49 +71,43 @@ inline Log2Parts Log2OfPositive(long double x) {
   } else {
     __asm__("fyl2x" : "=t"(log2) : "0"(significand), "u"(1.0L) : "st(1)");
   }
-  return {exponent, log2};
+  return {exponent, log2, Split(log2)};
 }
 
-// Nearest integer (the environment's rounding: to nearest, ties to even).
+// The integer nearest to |x| < 2^62 (ties to even): adding 1.5 * 2^63 leaves
+// no fraction bits in a 64-bit significand, subtracting it again is exact.
 inline long double RoundToWhole(long double x) {
-  long double r;
-  __asm__("frndint" : "=t"(r) : "0"(x));
-  return r;
+  constexpr long double kShift = 0x1.8p63L;
+  return (x + kShift) - kShift;
 }
 
-// a * b as the rounded product and its exact error (Dekker's product with
-// Veltkamp's split of 64-bit significands into two halves of 32 bits).
-struct ExactProduct {
-  long double rounded;
-  long double error;
-};
-
-inline void SplitSignificand(long double a, long double& high, long double& low) {
-  const long double c = a * 4294967297.0L;  // 2^32 + 1
-  high = c - (c - a);
-  low = a - high;
-}
-
-inline ExactProduct MultiplyExactly(long double a, long double b) {
-  const long double p = a * b;
-  long double ah, al, bh, bl;
-  SplitSignificand(a, ah, al);
-  SplitSignificand(b, bh, bl);
-  return {p, ((ah * bh - p) + ah * bl + al * bh) + al * bl};
-}
-
-// 2^(y * log) for a finite exponent y that is not 0.
+// 2^(y * log) for a finite exponent y that is not 0. The product y * log is
+// split into a whole n and a fraction f (|f| <= 1/2) from exact products
+// (Dekker's method), so no bit of the fraction is lost to the size of n.
 inline long double Exp2OfProduct(long double y, const Log2Parts& log) {
   const long double rough = y * (log.whole + log.fraction);
   if (rough >= 16400) RaiseFault(kFloatOverflow);  // beyond 2^16384
   if (rough <= -16500) return 0;                   // below half the least subnormal
-  // y * log = n + f with n whole and |f| <= 1/2, without rounding n away.
-  const ExactProduct a = MultiplyExactly(y, log.whole);
-  const ExactProduct b = MultiplyExactly(y, log.fraction);
-  const long double na = RoundToWhole(a.rounded);
-  const long double nb = RoundToWhole(b.rounded);
-  long double n = na + nb;
-  long double f = ((a.rounded - na) + (b.rounded - nb)) + (a.error + b.error);
+  const SplitValue ys = Split(y);
+  // y * fraction = b + bError exactly.
+  const SplitValue& fs = log.fractionSplit;
+  const long double b = y * log.fraction;
+  const long double bError =
+      ((ys.high * fs.high - b) + ys.high * fs.low + ys.low * fs.high) + ys.low * fs.low;
+  const long double nb = RoundToWhole(b);
+  long double n = nb;
+  long double f = b - nb;  // exact
+  if (log.whole != 0) {
+    // y * whole = a + aError exactly: the whole has at most 15 bits, so
+    // its product with either half of y is exact.
+    const long double a = y * log.whole;
+    const long double aError = (ys.high * log.whole - a) + ys.low * log.whole;
+    const long double na = RoundToWhole(a);
+    n += na;
+    f = (f + (a - na)) + (aError + bError);
+  } else {
+    f += bError;
+  }
   if (f > 0.5L) {
     f -= 1;
     n += 1;
