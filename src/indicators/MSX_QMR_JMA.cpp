@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "common/ExtendedMath.h"
 #include "common/GuardedCall.h"
@@ -48,6 +49,17 @@ class JmaState {
  public:
   explicit JmaState(const JmaParameters& p)
       : p_(p), decayPower_(p.bandDecay), betaPower_(p.smoothingBeta) {
+    if (p.logFactor > 1) {
+      // A ratio from capLow_ up to capHigh_ raised to bandExponent lies
+      // above logFactor by far more than the power's error, and within the
+      // float range: the capped value follows without the power. The
+      // margins of 2^-32 dwarf the errors of the bounds themselves.
+      const Ext inverse = 1 / Ext{p.bandExponent};
+      capLow_ = PowerExtended(p.logFactor, inverse) * (1 + 0x1p-32L);
+      capHigh_ = PowerExtended(std::numeric_limits<float>::max(), inverse) * (1 - 0x1p-32L);
+      capDecay_ = StoreFloat(decayPower_(sqrtl(Ext{p.logFactor})));
+      capP_ = StoreFloat(betaPower_(p.logFactor));
+    }
     sortedAverages_[0] = 0;
     std::fill(sortedAverages_ + 1, sortedAverages_ + 64, -kSentinel);
     std::fill(sortedAverages_ + 64, sortedAverages_ + kSortedSlots, kSentinel);
@@ -101,11 +113,17 @@ class JmaState {
       // floor of 1 applies: the power only when it can matter (a NaN goes
       // there and fails).
       float r = 1;
-      if (!(ratio <= 1)) r = StoreFloat(PowerExtended(ratio, p_.bandExponent));
+      if (ratio >= capLow_ && ratio < capHigh_) {
+        r = p_.logFactor;
+      } else if (!(ratio <= 1)) {
+        r = StoreFloat(PowerExtended(ratio, p_.bandExponent));
+      }
       if (r > p_.logFactor) r = p_.logFactor;
       relativeVolatility_ = r >= 1 ? r : 1;
       decay = relativeVolatility_ == 1 ? p_.bandDecay
-                                       : StoreFloat(decayPower_(sqrtl(Ext{relativeVolatility_})));
+              : relativeVolatility_ == p_.logFactor
+                  ? capDecay_
+                  : StoreFloat(decayPower_(sqrtl(Ext{relativeVolatility_})));
     }
     upperBand_ = du > 0 ? s : StoreFloat(Ext{s} - Ext{du} * decay);
     lowerBand_ = dl < 0 ? s : StoreFloat(Ext{s} - Ext{dl} * decay);
@@ -237,8 +255,10 @@ class JmaState {
 
   void Filter(float x) {
     const Ext beta = p_.smoothingBeta;
-    const float p =
-        relativeVolatility_ == 1 ? p_.smoothingBeta : StoreFloat(betaPower_(relativeVolatility_));
+    const float p = relativeVolatility_ == 1 ? p_.smoothingBeta
+                    : relativeVolatility_ == p_.logFactor
+                        ? capP_
+                        : StoreFloat(betaPower_(relativeVolatility_));
     ema_ = StoreFloat((1 - Ext{p}) * x + Ext{p} * ema_);
     correction_ = StoreFloat((Ext{x} - ema_) * (1 - beta) + beta * correction_);
     const float e = StoreFloat(Ext{p_.phaseFactor} * correction_ + ema_);
@@ -252,6 +272,12 @@ class JmaState {
   const JmaParameters p_;
   const FixedBasePower decayPower_;  // bandDecay^y
   const FixedBasePower betaPower_;   // smoothingBeta^y
+  // The capped case: ratios whose power is logFactor once stored and
+  // capped, and the two powers of relativeVolatility = logFactor.
+  Ext capLow_ = std::numeric_limits<Ext>::infinity();
+  Ext capHigh_ = 0;
+  float capDecay_ = 0;
+  float capP_ = 0;
   float priceBuffer_[kBufferSlots + 1] = {};
   int32_t bufferCount_ = 0;
   float volatilityRing_[kRingSlots + 1] = {};
