@@ -77,9 +77,10 @@ inline int32_t CheckedIndex(int64_t i) {
 // Rounds an extended value to float for storing. A NaN is an invalid
 // operation; a finite value too large for a float is an overflow.
 inline float StoreFloat(long double x) {
-  if (std::isnan(x)) RaiseFault(kInvalidFloatOperation);
   const float f = static_cast<float>(x);
-  if (std::isinf(f) && !std::isinf(x)) RaiseFault(kFloatOverflow);
+  if (std::isfinite(f)) [[likely]] return f;  // neither a NaN nor an overflow
+  if (std::isnan(x)) RaiseFault(kInvalidFloatOperation);
+  if (!std::isinf(x)) RaiseFault(kFloatOverflow);
   return f;
 }
 

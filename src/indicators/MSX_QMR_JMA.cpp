@@ -11,7 +11,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
+#include "common/ExtendedMath.h"
 #include "common/GuardedCall.h"
 
 namespace msx {
@@ -45,7 +47,19 @@ constexpr Ext kLn2 = 0.693147180559945309417232121458176568L;
 // numbers are those of the arrays' definitions (1-based where they are).
 class JmaState {
  public:
-  explicit JmaState(const JmaParameters& p) : p_(p) {
+  explicit JmaState(const JmaParameters& p)
+      : p_(p), decayPower_(p.bandDecay), betaPower_(p.smoothingBeta) {
+    if (p.logFactor > 1) {
+      // A ratio from capLow_ up to capHigh_ raised to bandExponent lies
+      // above logFactor by far more than the power's error, and within the
+      // float range: the capped value follows without the power. The
+      // margins of 2^-32 dwarf the errors of the bounds themselves.
+      const Ext inverse = 1 / Ext{p.bandExponent};
+      capLow_ = PowerExtended(p.logFactor, inverse) * (1 + 0x1p-32L);
+      capHigh_ = PowerExtended(std::numeric_limits<float>::max(), inverse) * (1 - 0x1p-32L);
+      capDecay_ = StoreFloat(decayPower_(sqrtl(Ext{p.logFactor})));
+      capP_ = StoreFloat(betaPower_(p.logFactor));
+    }
     sortedAverages_[0] = 0;
     std::fill(sortedAverages_ + 1, sortedAverages_ + 64, -kSentinel);
     std::fill(sortedAverages_ + 64, sortedAverages_ + kSortedSlots, kSentinel);
@@ -96,15 +110,20 @@ class JmaState {
       if (!(referenceVolatility > 0)) RaiseFault(kInvalidFloatOperation);
       const Ext ratio = Ext{bandDistance} / referenceVolatility;
       // Up to 1 the power stays at most 1 whatever the exponent, and the
-      // floor of 1 applies: powl only when it can matter (a NaN goes there
-      // and fails).
+      // floor of 1 applies: the power only when it can matter (a NaN goes
+      // there and fails).
       float r = 1;
-      if (!(ratio <= 1)) r = StoreFloat(powl(ratio, p_.bandExponent));
+      if (ratio >= capLow_ && ratio < capHigh_) {
+        r = p_.logFactor;
+      } else if (!(ratio <= 1)) {
+        r = StoreFloat(PowerExtended(ratio, p_.bandExponent));
+      }
       if (r > p_.logFactor) r = p_.logFactor;
       relativeVolatility_ = r >= 1 ? r : 1;
-      decay = relativeVolatility_ == 1
-                  ? p_.bandDecay
-                  : StoreFloat(powl(p_.bandDecay, sqrtl(Ext{relativeVolatility_})));
+      decay = relativeVolatility_ == 1 ? p_.bandDecay
+              : relativeVolatility_ == p_.logFactor
+                  ? capDecay_
+                  : StoreFloat(decayPower_(sqrtl(Ext{relativeVolatility_})));
     }
     upperBand_ = du > 0 ? s : StoreFloat(Ext{s} - Ext{du} * decay);
     lowerBand_ = dl < 0 ? s : StoreFloat(Ext{s} - Ext{dl} * decay);
@@ -135,37 +154,34 @@ class JmaState {
     } else {
       const float o = stored;  // stored 127 samples ago
       stored = v;
+      // The search for o: up while the slot's value is smaller, down while
+      // it is larger, stopping at an equal one; six halving steps at most.
+      // Written without branches, as their outcome cannot be foreseen.
       int32_t slot = 64;
-      for (int32_t step = 64; step > 1;) {
-        if (sortedAverages_[slot] < o) {
-          step /= 2;
-          slot += step;
-        } else if (sortedAverages_[slot] > o) {
-          step /= 2;
-          slot -= step;
-        } else {
-          step = 1;
-        }
+      bool found = false;
+      for (int32_t step = 32; step >= 1; step /= 2) {
+        const float a = sortedAverages_[slot];
+        const int32_t move = (int32_t{a < o} - int32_t{a > o}) * step;
+        slot += found ? 0 : move;
+        found |= !(a < o) && !(a > o);
       }
       removeSlot = slot;
     }
 
+    // The slot for v: up while the slot's value is smaller, down while the
+    // one below it is larger too, else stop. The last slot is reached only
+    // on the last step; past its value, v goes past the end.
     int32_t insertSlot = 64;
-    for (int32_t step = 64; step > 1;) {
-      if (sortedAverages_[insertSlot] >= v) {
-        if (sortedAverages_[insertSlot - 1] > v) {
-          step /= 2;
-          insertSlot -= step;
-        } else {
-          step = 1;
-        }
-      } else {
-        step /= 2;
-        insertSlot += step;
-      }
-      if (insertSlot == kSortedSlots - 1 && v > sortedAverages_[kSortedSlots - 1])
-        insertSlot = kSortedSlots;  // past the end
+    bool placed = false;
+    for (int32_t step = 32; step >= 1; step /= 2) {
+      const bool atOrAbove = sortedAverages_[insertSlot] >= v;
+      const bool belowAbove = sortedAverages_[insertSlot - 1] > v;
+      const int32_t move = atOrAbove ? (belowAbove ? -step : 0) : step;
+      insertSlot += placed ? 0 : move;
+      placed |= atOrAbove && !belowAbove;
     }
+    if (insertSlot == kSortedSlots - 1 && v > sortedAverages_[kSortedSlots - 1])
+      insertSlot = kSortedSlots;  // past the end
 
     if (!filling) SlideWindowSum(removeSlot, insertSlot, v);
 
@@ -239,8 +255,10 @@ class JmaState {
 
   void Filter(float x) {
     const Ext beta = p_.smoothingBeta;
-    const float p =
-        relativeVolatility_ == 1 ? p_.smoothingBeta : StoreFloat(powl(beta, relativeVolatility_));
+    const float p = relativeVolatility_ == 1 ? p_.smoothingBeta
+                    : relativeVolatility_ == p_.logFactor
+                        ? capP_
+                        : StoreFloat(betaPower_(relativeVolatility_));
     ema_ = StoreFloat((1 - Ext{p}) * x + Ext{p} * ema_);
     correction_ = StoreFloat((Ext{x} - ema_) * (1 - beta) + beta * correction_);
     const float e = StoreFloat(Ext{p_.phaseFactor} * correction_ + ema_);
@@ -252,6 +270,14 @@ class JmaState {
   }
 
   const JmaParameters p_;
+  const FixedBasePower decayPower_;  // bandDecay^y
+  const FixedBasePower betaPower_;   // smoothingBeta^y
+  // The capped case: ratios whose power is logFactor once stored and
+  // capped, and the two powers of relativeVolatility = logFactor.
+  Ext capLow_ = std::numeric_limits<Ext>::infinity();
+  Ext capHigh_ = 0;
+  float capDecay_ = 0;
+  float capP_ = 0;
   float priceBuffer_[kBufferSlots + 1] = {};
   int32_t bufferCount_ = 0;
   float volatilityRing_[kRingSlots + 1] = {};

@@ -180,6 +180,25 @@ TEST_F(Jma, AVolatilityYardstickOfZeroOrBelowIsAFault) {
   EXPECT_EQ(c.R(264), kPoison);
 }
 
+// After a flat stretch the yardstick is the 1e-10 floor, so a jump gives a
+// volatility ratio near 1e13. Raised to Length 14's exponent (1.35) that is
+// far above the cap and the ratio is capped; raised to Length 1000's (4.48)
+// it is beyond the float range, and storing it is an overflow.
+TEST_F(Jma, AJumpAfterAFlatStretchIsCappedOrOverflows) {
+  std::vector<float> p(300, 1.0f);
+  for (size_t i = 200; i < p.size(); ++i) p[i] = 1000.0f;
+  IndicatorChart capped(p, {14, 0});
+  ASSERT_EQ(capped.Call(JMA), 0);
+  EXPECT_GT(capped.R(200), 1.0f);
+  EXPECT_LT(capped.R(200), 1000.0f);
+
+  IndicatorChart overflow(p, {1000, 0});
+  ASSERT_EQ(overflow.Call(JMA), -1);
+  EXPECT_STREQ(overflow.rec.szExtendedError, "Floating point overflow");
+  EXPECT_EQ(overflow.R(199), 1.0f);
+  EXPECT_EQ(overflow.R(200), kPoison);
+}
+
 TEST_F(Jma, NaNOrInfinitePricesFailOrGiveAResultButNeverCrash) {
   IndicatorChart nan(Wavy(80), {14, 0});
   nan.prices[50] = kNaN;
