@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "PriceData.h"
+#include "Rates.h"
 #include "common/Calendar.h"
 #include "exchange/MSX_QMR_ReadData.h"
 #include "exchange/MSX_QMR_WriteData.h"
@@ -62,13 +63,6 @@ void RemoveFiles() {
   for (const char* suffix : {"", ".out", ".in"}) std::remove((FileName() + suffix).c_str());
 }
 
-void PerBar(benchmark::State& state) {
-  state.SetItemsProcessed(state.iterations() * kMaxBars);
-  state.counters["ns_per_bar"] =
-      benchmark::Counter(static_cast<double>(state.iterations()) * kMaxBars,
-                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-}
-
 void BM_WriteData(benchmark::State& state) {
   IntradayChart chart;
   const HostSeries close = chart.Close();
@@ -78,7 +72,7 @@ void BM_WriteData(benchmark::State& state) {
     msx::BarRange r = msx::ComputeWriteData(chart.data, close, t, chart.out.data());
     benchmark::DoNotOptimize(r);
   }
-  PerBar(state);
+  msxbench::Rates(state);
   RemoveFiles();
 }
 BENCHMARK(BM_WriteData)->Unit(benchmark::kMillisecond);
@@ -95,7 +89,7 @@ void BM_WriteDataEx(benchmark::State& state, const char* format) {
                                               msx::PlatformFiles(), &locale);
     benchmark::DoNotOptimize(r);
   }
-  PerBar(state);
+  msxbench::Rates(state);
   RemoveFiles();
 }
 BENCHMARK_CAPTURE(BM_WriteDataEx, basic, "")->Unit(benchmark::kMillisecond);
@@ -118,7 +112,7 @@ void BM_ReadData(benchmark::State& state) {
       state.SkipWithError("the reader's copy is missing");
     state.ResumeTiming();
   }
-  PerBar(state);
+  msxbench::Rates(state);
   // The file holds 6 significant digits of each value.
   for (int32_t i = 0; i < kMaxBars; ++i) {
     const double written = chart.close[static_cast<std::size_t>(i)];

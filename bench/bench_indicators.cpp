@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "PriceData.h"
+#include "Rates.h"
 #include "host/MSXStruct.h"
 #include "indicators/MSX_QMR_CER.h"
 #include "indicators/MSX_QMR_JMA.h"
@@ -18,18 +19,7 @@ namespace {
 using msx::HostSeries;
 using msx::kMaxBars;
 
-// The per-bar rate of a run over all 65,500 bars, and, where a window is
-// averaged on every bar, the rate per window step (bars times length).
-void Rates(benchmark::State& state, int64_t windowLength = 0) {
-  const double bars = static_cast<double>(state.iterations()) * kMaxBars;
-  state.SetItemsProcessed(state.iterations() * kMaxBars);
-  state.counters["ns_per_bar"] =
-      benchmark::Counter(bars, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-  if (windowLength > 0)
-    state.counters["ns_per_step"] =
-        benchmark::Counter(bars * static_cast<double>(windowLength),
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-}
+using msxbench::Rates;
 
 HostSeries Whole(std::vector<float>& v) { return {v.data(), 0, kMaxBars - 1}; }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "PriceData.h"
+#include "Rates.h"
 #include "host/MSXStruct.h"
 #include "trading/MSX_QMR_TradeFile.h"
 
@@ -44,9 +45,7 @@ void BM_TradeFile(benchmark::State& state) {
     benchmark::DoNotOptimize(r);
   }
   state.counters["trades"] = static_cast<double>(kMaxBars / every);
-  state.counters["ns_per_bar"] =
-      benchmark::Counter(static_cast<double>(state.iterations()) * kMaxBars,
-                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  msxbench::Rates(state);
   std::filesystem::remove_all(folder);
 }
 // A position change every 65 bars: 1,007 trades.
