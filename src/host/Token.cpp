@@ -1,5 +1,7 @@
 #include "host/Token.h"
 
+#include <algorithm>
+
 namespace msx {
 namespace {
 
@@ -7,9 +9,8 @@ namespace {
 // delimiter. The text is read as if one more delimiter closed it, so after
 // the last field start is beyond text.size().
 std::string_view NextField(std::string_view text, std::size_t& start, char delimiter) {
-  std::size_t end = start;
-  while (end < text.size() && text[end] != delimiter) ++end;
-  const std::string_view field = text.substr(start, end - start);
+  const std::size_t end = std::min(text.find(delimiter, start), text.size());
+  const std::string_view field(text.data() + start, end - start);
   start = end + 1;
   return field;
 }
