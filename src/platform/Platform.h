@@ -150,13 +150,12 @@ bool ProfileSectionHasKeys(const std::string& path, const std::string& section);
 // its profile cache; POSIX writes are durable when they return).
 Status FlushProfile(const std::string& path);
 
-// The current local date and time, and the separator the system's settings
-// put between hours, minutes and seconds (POSIX: ":").
+// The current local date and time (the locale's time separator is in
+// UserLocaleFormats).
 struct LocalTime {
   int32_t year, month, day, hour, minute, second;
 };
 LocalTime CurrentLocalTime();
-char TimeSeparator();
 
 // The separator between a folder and a name: "\\" on Windows, "/" on POSIX.
 char PathSeparator();

@@ -497,8 +497,6 @@ LocalTime CurrentLocalTime() {
   return {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
 }
 
-char TimeSeparator() { return ':'; }
-
 char PathSeparator() { return '/'; }
 
 const char* DefaultTradeDirectory() { return ""; }

@@ -283,13 +283,6 @@ LocalTime CurrentLocalTime() {
   return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
 }
 
-char TimeSeparator() {
-  char buffer[8] = {};
-  if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STIME, buffer, sizeof buffer) > 1)
-    return buffer[0];
-  return ':';
-}
-
 char PathSeparator() { return '\\'; }
 
 const char* DefaultTradeDirectory() { return "C:\\"; }

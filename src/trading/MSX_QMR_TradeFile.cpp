@@ -38,7 +38,7 @@ void AppendPadded(std::string& s, int32_t v, int width) {
 // "03/28/2002 14:05:09": the slashes fixed, the time separator the system's.
 std::string CreationTime() {
   const platform::LocalTime t = platform::CurrentLocalTime();
-  const char sep = platform::TimeSeparator();
+  const std::string sep = platform::UserLocaleFormats().timeSeparator;
   std::string s;
   AppendPadded(s, t.month, 2);
   s += '/';
