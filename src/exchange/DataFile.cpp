@@ -42,6 +42,12 @@ void HandOffDataFile(const std::string& name, std::string content, FileService& 
   // The staging file stays behind; the next write replaces it.
 }
 
+void PublishChartData(const HostDataRecord& data, std::string_view fileTemplate,
+                      std::string content, FileService& files) {
+  HandOffDataFile(ExpandDataFileName(fileTemplate, SymbolText(data), WriterPeriodText(data)),
+                  std::move(content), files);
+}
+
 bool TakeOverDataFile(const std::string& name, DataLines& lines, FileService& files) {
   const std::string copy = name + ".in";
   if (files.Exists(name)) (void)files.Remove(copy);

@@ -51,6 +51,11 @@ FileService& PlatformFiles();
 void HandOffDataFile(const std::string& name, std::string content,
                      FileService& files = PlatformFiles());
 
+// The writers' last step: the chart's data file name from the template (its
+// symbol and the writers' period text), then the handoff of content to it.
+void PublishChartData(const HostDataRecord& data, std::string_view fileTemplate,
+                      std::string content, FileService& files = PlatformFiles());
+
 // The reader's side. When a data file is there, deletes the old copy and
 // renames the data file to the copy (once; the outcome is ignored: without
 // a new data file the old copy is read again). Then loads the copy's lines

@@ -60,9 +60,7 @@ BarRange ComputeWriteData(const HostDataRecord& data, const HostSeries& values,
     }
     if (range.last > kMaxIndex) RaiseFault(kRangeCheckError);
   }
-  const std::string name =
-      ExpandDataFileName(fileTemplate, SymbolText(data), WriterPeriodText(data));
-  HandOffDataFile(name, std::move(content), files);
+  PublishChartData(data, fileTemplate, std::move(content), files);
   return range;
 }
 

@@ -94,9 +94,7 @@ BarRange ComputeWriteDataEx(const HostDataRecord& data,
     }
     if (range.last > kMaxIndex) RaiseFault(kRangeCheckError);
   }
-  const std::string name =
-      ExpandDataFileName(fileTemplate, SymbolText(data), WriterPeriodText(data));
-  HandOffDataFile(name, std::move(content), files);
+  PublishChartData(data, fileTemplate, std::move(content), files);
   return range;
 }
 

@@ -28,21 +28,6 @@ struct CerChart : TestChart {
   int32_t Call() { return TestChart::Call(CER); }
 };
 
-std::vector<float> NoisyPrices(size_t n, uint32_t seed) {
-  std::vector<float> p;
-  uint32_t state = seed;
-  float price = 80;
-  for (size_t i = 0; i < n; ++i) {
-    state = state * 1664525u + 1013904223u;
-    price = std::max(
-        1.0f,
-        std::round((price + static_cast<float>(static_cast<int>(state >> 28) - 8) / 5) * 100) /
-            100);
-    p.push_back(price);
-  }
-  return p;
-}
-
 TEST(Cer, APeakTwoPercentAboveTheCentreAveragesIn) {
   // n = 3: the output starts at bar 5 with the centre (100 + 100) / 2. Bar 5
   // (102) is a peak, seen on bar 6 where the centre is
@@ -66,7 +51,7 @@ TEST(Cer, NoExtremesOrNoLengthGiveZeros) {
   EXPECT_EQ(monotonic.result.first, 6);
   for (int32_t i = 6; i < 40; ++i) EXPECT_EQ(monotonic.R(i), 0.0f) << i;
 
-  CerChart zeroLength(NoisyPrices(40, 3), 0.4f);  // rounds to 0
+  CerChart zeroLength(RandomWalk(40, 3, 80, 1.6f), 0.4f);  // rounds to 0
   ASSERT_EQ(zeroLength.Call(), 0);
   EXPECT_EQ(zeroLength.result.first, 2);
   for (int32_t i = 2; i < 40; ++i) EXPECT_EQ(zeroLength.R(i), 0.0f) << i;
@@ -74,14 +59,14 @@ TEST(Cer, NoExtremesOrNoLengthGiveZeros) {
 
 TEST(Cer, TheChartsCloseSeriesPlacesTheResult) {
   // The series argument's own range is not read: the chart's close decides.
-  CerChart c(NoisyPrices(60, 5), 4);
+  CerChart c(RandomWalk(60, 5, 80, 1.6f), 4);
   c.SetRange(10, 50);
   c.series.items[0]->first = 30;
   ASSERT_EQ(c.Call(), 0);
   EXPECT_EQ(c.result.first, 16);
   EXPECT_EQ(c.result.last, 50);
 
-  CerChart shortChart(NoisyPrices(8, 5), 10);  // the start 12 lies after the last bar 7
+  CerChart shortChart(RandomWalk(8, 5, 80, 1.6f), 10);  // the start 12 lies after the last bar 7
   ASSERT_EQ(shortChart.Call(), 0);
   EXPECT_EQ(shortChart.result.first, 12);
   EXPECT_EQ(shortChart.result.last, 7);
@@ -89,7 +74,7 @@ TEST(Cer, TheChartsCloseSeriesPlacesTheResult) {
 }
 
 TEST(Cer, LengthsRoundHalvesToTheEvenNeighbour) {
-  const std::vector<float> prices = NoisyPrices(200, 8);
+  const std::vector<float> prices = RandomWalk(200, 8, 80, 1.6f);
   auto run = [&](float length) {
     CerChart c(prices, length);
     EXPECT_EQ(c.Call(), 0);
@@ -116,18 +101,18 @@ TEST(Cer, FaultsGiveTheFixedText) {
   };
   // A peak at bar 1 seen on bar 2, where the centre is ((-1 + 1) / 2 + 0) / 2 = 0.
   expectFault(CerChart({-1, 1, 0, 0}, 0), "centre 0 at a peak");
-  expectFault(CerChart(NoisyPrices(30, 1), kNaN), "NaN length");
-  expectFault(CerChart(NoisyPrices(30, 1), 3e9f), "length beyond 32 bits");
-  expectFault(CerChart(NoisyPrices(30, 1), -5), "negative start");
-  CerChart negativeLength(NoisyPrices(30, 1), -1);  // start 1: the centre reads bar -1
+  expectFault(CerChart(RandomWalk(30, 1, 80, 1.6f), kNaN), "NaN length");
+  expectFault(CerChart(RandomWalk(30, 1, 80, 1.6f), 3e9f), "length beyond 32 bits");
+  expectFault(CerChart(RandomWalk(30, 1, 80, 1.6f), -5), "negative start");
+  CerChart negativeLength(RandomWalk(30, 1, 80, 1.6f), -1);  // start 1: the centre reads bar -1
   expectFault(std::move(negativeLength), "negative length");
-  CerChart beyond(NoisyPrices(30, 1), 2);
+  CerChart beyond(RandomWalk(30, 1, 80, 1.6f), 2);
   beyond.SetRange(65490, 65500);
   expectFault(std::move(beyond), "last index beyond the arrays");
 }
 
 TEST(Cer, AFaultOnABarKeepsTheBarsBefore) {
-  const std::vector<float> prices = NoisyPrices(3000, 11);
+  const std::vector<float> prices = RandomWalk(3000, 11, 80, 1.6f);
   CerChart clean(prices, 10);
   ASSERT_EQ(clean.Call(), 0);
   CerChart broken(prices, 10);
@@ -162,7 +147,7 @@ std::vector<float> PlainCer(const std::vector<float>& p, int32_t n) {
 }
 
 TEST(Cer, MatchesThePlainAlgorithmBitForBit) {
-  const std::vector<float> prices = NoisyPrices(5003, 21);
+  const std::vector<float> prices = RandomWalk(5003, 21, 80, 1.6f);
   for (int32_t n : {1, 7, 10, 33}) {
     CerChart c(prices, static_cast<float>(n));
     ASSERT_EQ(c.Call(), 0);
@@ -173,10 +158,10 @@ TEST(Cer, MatchesThePlainAlgorithmBitForBit) {
 }
 
 TEST(Cer, WrongArgumentCountsLeaveTheResultRecordUntouched) {
-  CerChart noNumber(NoisyPrices(30, 2), 3);
+  CerChart noNumber(RandomWalk(30, 2, 80, 1.6f), 3);
   noNumber.numeric.count = 0;
   EXPECT_EQ(noNumber.Call(), -1);
-  CerChart twoSeries(NoisyPrices(30, 2), 3);
+  CerChart twoSeries(RandomWalk(30, 2, 80, 1.6f), 3);
   twoSeries.AddClose();
   EXPECT_EQ(twoSeries.Call(), -1);
   for (CerChart* c : {&noNumber, &twoSeries}) {

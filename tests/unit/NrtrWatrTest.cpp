@@ -36,21 +36,6 @@ struct WatrChart : TestChart {
   int32_t Call() { return TestChart::Call(NRTR_WATR); }
 };
 
-std::vector<float> NoisyPrices(size_t n) {
-  std::vector<float> p;
-  uint32_t state = 99;
-  float price = 50;
-  for (size_t i = 0; i < n; ++i) {
-    state = state * 1664525u + 1013904223u;
-    price = std::max(
-        1.0f,
-        std::round((price + static_cast<float>(static_cast<int>(state >> 28) - 8) / 4) * 100) /
-            100);
-    p.push_back(price);
-  }
-  return p;
-}
-
 TEST(NrtrWatr, TheFirstWindowFitsAfterTheStartOfTheLengths) {
   // Close 100 throughout, high and low i above and below it on bar i: the
   // true range of bar i is 2i, the weighted average over bars i - 9 to i is
@@ -70,7 +55,7 @@ TEST(NrtrWatr, TheFirstWindowFitsAfterTheStartOfTheLengths) {
 }
 
 TEST(NrtrWatr, AZeroChannelPutsTheLineOnThePrice) {
-  const std::vector<float> prices = NoisyPrices(400);
+  const std::vector<float> prices = RandomWalk(400, 99);
   WatrChart zeroMultiplier(prices, 14, 0);
   ASSERT_EQ(zeroMultiplier.Call(), 0);
   EXPECT_EQ(zeroMultiplier.result.first, 14);
@@ -88,7 +73,7 @@ TEST(NrtrWatr, AZeroChannelPutsTheLineOnThePrice) {
 }
 
 TEST(NrtrWatr, LengthsRoundHalvesToTheEvenNeighbour) {
-  const std::vector<float> prices = NoisyPrices(300);
+  const std::vector<float> prices = RandomWalk(300, 99);
   auto run = [&](float length) {
     WatrChart c(prices, length, 1.5f);
     EXPECT_EQ(c.Call(), 0);
@@ -117,7 +102,7 @@ TEST(NrtrWatr, AWindowReachingBeforeThePricesReadsZeros) {
 }
 
 TEST(NrtrWatr, TheLineStartsWhereEverySeriesHoldsData) {
-  const std::vector<float> prices = NoisyPrices(100);
+  const std::vector<float> prices = RandomWalk(100, 99);
   WatrChart multiplierLater(prices, 5, 2);
   multiplierLater.Multiplier().first = 20;
   ASSERT_EQ(multiplierLater.Call(), 0);
@@ -133,7 +118,7 @@ TEST(NrtrWatr, TheLineStartsWhereEverySeriesHoldsData) {
 }
 
 TEST(NrtrWatr, FaultsGiveTheFixedTextAndLeaveTheRange) {
-  const std::vector<float> prices = NoisyPrices(50);
+  const std::vector<float> prices = RandomWalk(50, 99);
   auto expectFault = [](WatrChart& c, const char* what) {
     EXPECT_EQ(c.Call(), -1) << what;
     EXPECT_STREQ(c.Error(), kFixed) << what;
@@ -165,7 +150,7 @@ TEST(NrtrWatr, FaultsGiveTheFixedTextAndLeaveTheRange) {
 }
 
 TEST(NrtrWatr, ALengthChangingMidwayFailsOnItsOwnBar) {
-  const std::vector<float> prices = NoisyPrices(200);
+  const std::vector<float> prices = RandomWalk(200, 99);
   WatrChart c(prices, 5, 2);
   c.Length().values[150] = -3;  // rounds below 0
   // The window start pass reads every length first: the whole call fails
@@ -175,7 +160,7 @@ TEST(NrtrWatr, ALengthChangingMidwayFailsOnItsOwnBar) {
 }
 
 TEST(NrtrWatr, InfiniteChannelsAndReversedRangesStayInsideTheArrays) {
-  const std::vector<float> prices = NoisyPrices(60);
+  const std::vector<float> prices = RandomWalk(60, 99);
   WatrChart infinite(prices, 5, kInf);
   const int32_t rc = infinite.Call();
   EXPECT_TRUE(rc == 0 || rc == -1);
@@ -190,7 +175,7 @@ TEST(NrtrWatr, InfiniteChannelsAndReversedRangesStayInsideTheArrays) {
 }
 
 TEST(NrtrWatr, WrongArgumentCountsLeaveTheResultRecordUntouched) {
-  WatrChart c(NoisyPrices(30), 5, 2);
+  WatrChart c(RandomWalk(30, 99), 5, 2);
   c.series.count = 2;
   EXPECT_EQ(c.Call(), -1);
   EXPECT_STREQ(c.Error(), "poison");

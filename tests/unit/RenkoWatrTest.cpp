@@ -32,20 +32,8 @@ struct RenkoChart : TestChart {
   int32_t Call() { return TestChart::Call(RENKO_WATR); }
 };
 
-std::vector<float> NoisyPrices(size_t n) {
-  std::vector<float> p;
-  uint32_t state = 5;
-  float price = 60;
-  for (size_t i = 0; i < n; ++i) {
-    state = state * 1664525u + 1013904223u;
-    price = std::max(1.0f, price + static_cast<float>(static_cast<int>(state >> 27) - 16) / 8);
-    p.push_back(price);
-  }
-  return p;
-}
-
 TEST(RenkoWatr, EachModeWritesItsBarsAndTheRangeIsTheSame) {
-  const std::vector<float> prices = NoisyPrices(100);
+  const std::vector<float> prices = RandomWalk(100, 5, 60);
   for (RenkoMode mode : {RenkoMode::kUp, RenkoMode::kDown, RenkoMode::kAuto, RenkoMode::kLong,
                          RenkoMode::kShort, RenkoMode::kBoth}) {
     RenkoChart c(prices, 2, 10, mode);
@@ -124,7 +112,7 @@ TEST(RenkoWatr, AZeroMultiplierLeavesNoBrick) {
 }
 
 TEST(RenkoWatr, SmoothingRoundsHalvesToEvenAndMustBeAboveZero) {
-  const std::vector<float> prices = NoisyPrices(200);
+  const std::vector<float> prices = RandomWalk(200, 5, 60);
   auto values = [&](float smooth) {
     RenkoChart c(prices, 1.5f, smooth, RenkoMode::kAuto);
     EXPECT_EQ(c.Call(), 0) << smooth;
@@ -142,7 +130,7 @@ TEST(RenkoWatr, SmoothingRoundsHalvesToEvenAndMustBeAboveZero) {
 }
 
 TEST(RenkoWatr, RefusedArgumentsClearTheErrorTextFirst) {
-  const std::vector<float> prices = NoisyPrices(50);
+  const std::vector<float> prices = RandomWalk(50, 5, 60);
   for (float k : {-1.0f, kNaN, -0.0001f}) {
     RenkoChart c(prices, k, 5, RenkoMode::kUp);
     std::memset(c.rec.szExtendedError, 'x', sizeof c.rec.szExtendedError);
@@ -158,7 +146,7 @@ TEST(RenkoWatr, RefusedArgumentsClearTheErrorTextFirst) {
 }
 
 TEST(RenkoWatr, OtherFaultsGiveTheRuntimesMessage) {
-  const std::vector<float> prices = NoisyPrices(50);
+  const std::vector<float> prices = RandomWalk(50, 5, 60);
   RenkoChart hugeSmooth(prices, 1, 1e10f, RenkoMode::kUp);
   EXPECT_EQ(hugeSmooth.Call(), -1);
   EXPECT_STREQ(hugeSmooth.Error(), "Range check error");
@@ -193,26 +181,27 @@ TEST(RenkoWatr, OtherFaultsGiveTheRuntimesMessage) {
 }
 
 TEST(RenkoWatr, ShortChartsAndUnknownModesSetTheRangeOnly) {
-  RenkoChart shortChart(NoisyPrices(12), 2, 10, RenkoMode::kAuto);  // start 11 is the last bar
+  RenkoChart shortChart(RandomWalk(12, 5, 60), 2, 10,
+                        RenkoMode::kAuto);  // start 11 is the last bar
   ASSERT_EQ(shortChart.Call(), 0);
   EXPECT_EQ(shortChart.result.first, 13);
   EXPECT_EQ(shortChart.result.last, 11);
   EXPECT_TRUE(shortChart.Written().empty());
 
-  RenkoChart unknown(NoisyPrices(60), 2, 5, static_cast<RenkoMode>(6));
+  RenkoChart unknown(RandomWalk(60, 5, 60), 2, 5, static_cast<RenkoMode>(6));
   ASSERT_EQ(unknown.Call(), 0);
   EXPECT_EQ(unknown.result.first, 8);
   EXPECT_TRUE(unknown.Written().empty());
 }
 
 TEST(RenkoWatr, ArgumentCountsButNotTheStringCountMustMatch) {
-  RenkoChart withString(NoisyPrices(40), 2, 5, RenkoMode::kAuto);
+  RenkoChart withString(RandomWalk(40, 5, 60), 2, 5, RenkoMode::kAuto);
   withString.strings.count = 1;  // never read
   EXPECT_EQ(withString.Call(), 0);
 
-  RenkoChart twoSeries(NoisyPrices(40), 2, 5, RenkoMode::kAuto);
+  RenkoChart twoSeries(RandomWalk(40, 5, 60), 2, 5, RenkoMode::kAuto);
   twoSeries.AddClose();
-  RenkoChart noCustom(NoisyPrices(40), 2, 5, RenkoMode::kAuto);
+  RenkoChart noCustom(RandomWalk(40, 5, 60), 2, 5, RenkoMode::kAuto);
   noCustom.custom.count = 0;
   for (RenkoChart* c : {&twoSeries, &noCustom}) {
     EXPECT_EQ(c->Call(), -1);

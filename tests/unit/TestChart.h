@@ -4,6 +4,8 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <deque>
 #include <vector>
@@ -11,6 +13,21 @@
 #include "host/MSXStruct.h"
 
 namespace msx {
+
+// A reproducible random walk on a 0.01 grid from start, each step between
+// -step and +7/8 step, never below 1.
+inline std::vector<float> RandomWalk(size_t n, uint32_t seed, float start = 50, float step = 2) {
+  std::vector<float> prices;
+  uint32_t state = seed;
+  float price = start;
+  for (size_t i = 0; i < n; ++i) {
+    state = state * 1664525u + 1013904223u;
+    const float move = static_cast<float>(static_cast<int>(state >> 28) - 8) * step / 8;
+    price = std::max(1.0f, std::round((price + move) * 100) / 100);
+    prices.push_back(price);
+  }
+  return prices;
+}
 
 class TestChart {
  public:
