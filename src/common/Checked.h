@@ -86,9 +86,10 @@ inline float StoreFloat(long double x) {
 
 // The same for double storage.
 inline double StoreDouble(long double x) {
-  if (std::isnan(x)) RaiseFault(kInvalidFloatOperation);
   const double d = static_cast<double>(x);
-  if (std::isinf(d) && !std::isinf(x)) RaiseFault(kFloatOverflow);
+  if (std::isfinite(d)) [[likely]] return d;
+  if (std::isnan(x)) RaiseFault(kInvalidFloatOperation);
+  if (!std::isinf(x)) RaiseFault(kFloatOverflow);
   return d;
 }
 
