@@ -324,6 +324,55 @@ void SleepMilliseconds(int32_t milliseconds) {
   if (milliseconds > 0) Sleep(static_cast<DWORD>(milliseconds));
 }
 
+namespace {
+
+DWORD WINAPI RunThreadRoutine(LPVOID routine) {
+  reinterpret_cast<void (*)()>(routine)();
+  return 0;
+}
+
+// The thread timer's callback: the quit message ends the message box's modal
+// loop, which closes the box.
+VOID CALLBACK QuitOnTimer(HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(0); }
+
+}  // namespace
+
+bool StartThread(void (*routine)()) {
+  HANDLE h = CreateThread(nullptr, 0, RunThreadRoutine, reinterpret_cast<LPVOID>(routine), 0,
+                          nullptr);
+  if (h == nullptr) return false;
+  CloseHandle(h);  // the thread runs on; nobody waits for its handle
+  return true;
+}
+
+void ShowSelfClosingMessageBox(const char* text, const char* caption, int32_t milliseconds) {
+  const UINT_PTR timer =
+      SetTimer(nullptr, 0, static_cast<UINT>(milliseconds > 0 ? milliseconds : 0), QuitOnTimer);
+  MessageBoxA(nullptr, text, caption, MB_OK | MB_SYSTEMMODAL);
+  if (timer != 0) KillTimer(nullptr, timer);
+}
+
+namespace {
+BOOL CALLBACK AppendChildText(HWND child, LPARAM texts) {
+  char buffer[16384];
+  const int n = GetWindowTextA(child, buffer, sizeof buffer);
+  std::string& out = *reinterpret_cast<std::string*>(texts);
+  out.append(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
+  out += '\n';
+  return TRUE;
+}
+}  // namespace
+
+bool FindTopLevelWindow(const char* caption, std::string* text) {
+  HWND window = FindWindowA(nullptr, caption);
+  if (window == nullptr) return false;
+  if (text != nullptr) {
+    text->clear();
+    EnumChildWindows(window, AppendChildText, reinterpret_cast<LPARAM>(text));
+  }
+  return true;
+}
+
 void* OpenLibrary(const std::string& path, std::string* error) {
   HMODULE h = LoadLibraryA(path.c_str());
   if (h == nullptr && error != nullptr) {
