@@ -81,8 +81,11 @@ void StartAnnouncement() {
 }
 
 void UnloadAnnounce() {
-  // A process that is ending has killed the thread already; its count would
-  // keep unload waiting for ever.
+  // On Windows the thread holds a reference on the library, so a host that
+  // frees it while the box is open unloads it only when the thread has ended;
+  // this wait matters where the platform gives no such reference. A process
+  // that is ending has killed the thread already; its count would keep
+  // unload waiting for ever.
   if (!UnloadingAtProcessExit()) {
     int32_t waited = 0;
     while (gOpenAnnouncements.load() > 0 &&

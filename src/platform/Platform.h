@@ -188,8 +188,13 @@ void SleepMilliseconds(int32_t milliseconds);
 // Starts routine on a new thread of its own (default stack size, no
 // argument) and lets it run to its end unattended. Returns false when no
 // thread could be started. Windows: CreateThread; a thread started while the
-// library loads first runs once the load has finished. POSIX: a detached
-// pthread.
+// library loads first runs once the load has finished. The thread holds a
+// reference on the library (or program) that started it and drops it as it
+// ends (FreeLibraryAndExitThread): freeing the library meanwhile returns at
+// once and the library is unloaded when the thread has ended, never under
+// its feet. (Waiting for the thread inside the unload would deadlock: the
+// unload holds the loader lock, which a thread showing a window may need.)
+// POSIX: a detached pthread, without such a reference.
 bool StartThread(void (*routine)());
 
 // Shows text in a system-modal message box without an owner window, with
@@ -200,7 +205,7 @@ bool StartThread(void (*routine)());
 // box (no host program shows one there): returns at once.
 void ShowSelfClosingMessageBox(const char* text, const char* caption, int32_t milliseconds);
 
-// Looks for a top-level window with exactly this caption, for the test that
+// Looks for a visible top-level window with exactly this caption, for the test that
 // watches the announcement from outside. When there is one, returns true and
 // puts the texts of its child windows (a message box's message and its
 // button), each followed by "\n", into *text. POSIX has no such windows:

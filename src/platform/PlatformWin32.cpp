@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <new>
 
 #include "platform/Platform.h"
 
@@ -326,8 +327,28 @@ void SleepMilliseconds(int32_t milliseconds) {
 
 namespace {
 
-DWORD WINAPI RunThreadRoutine(LPVOID routine) {
-  reinterpret_cast<void (*)()>(routine)();
+// The module (library or program) this code is part of, with one more
+// reference on it; nullptr when it cannot be had.
+HMODULE ReferenceOwnModule() {
+  HMODULE self = nullptr;
+  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                          reinterpret_cast<LPCSTR>(&ReferenceOwnModule), &self))
+    return nullptr;
+  return self;
+}
+
+struct ThreadStart {
+  void (*routine)();
+  HMODULE self;
+};
+
+DWORD WINAPI RunThreadRoutine(LPVOID parameter) {
+  const ThreadStart start = *static_cast<ThreadStart*>(parameter);
+  delete static_cast<ThreadStart*>(parameter);
+  start.routine();
+  // The thread's reference ends with the thread, in code outside this
+  // library: unloading may happen right here.
+  if (start.self != nullptr) FreeLibraryAndExitThread(start.self, 0);
   return 0;
 }
 
@@ -338,9 +359,15 @@ VOID CALLBACK QuitOnTimer(HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(0); }
 }  // namespace
 
 bool StartThread(void (*routine)()) {
-  HANDLE h = CreateThread(nullptr, 0, RunThreadRoutine, reinterpret_cast<LPVOID>(routine), 0,
-                          nullptr);
-  if (h == nullptr) return false;
+  ThreadStart* start = new (std::nothrow) ThreadStart{routine, ReferenceOwnModule()};
+  if (start == nullptr) return false;
+  const HMODULE self = start->self;
+  HANDLE h = CreateThread(nullptr, 0, RunThreadRoutine, start, 0, nullptr);
+  if (h == nullptr) {
+    delete start;
+    if (self != nullptr) FreeLibrary(self);
+    return false;
+  }
   CloseHandle(h);  // the thread runs on; nobody waits for its handle
   return true;
 }
@@ -365,7 +392,7 @@ BOOL CALLBACK AppendChildText(HWND child, LPARAM texts) {
 
 bool FindTopLevelWindow(const char* caption, std::string* text) {
   HWND window = FindWindowA(nullptr, caption);
-  if (window == nullptr) return false;
+  if (window == nullptr || !IsWindowVisible(window)) return false;
   if (text != nullptr) {
     text->clear();
     EnumChildWindows(window, AppendChildText, reinterpret_cast<LPARAM>(text));
