@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <future>
+#include <list>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -64,8 +65,14 @@ class Announce : public ::testing::Test {
     gBox = &box_;
     saved_ = SetAnnouncementPorts({FakeProgramPath, FakeShowBox});
   }
+  // A fresh box for the next load; closed at teardown like the first.
+  FakeBox& NextBox() {
+    gBox = &more_.emplace_back();
+    return *gBox;
+  }
   void TearDown() override {
     box_.Close();
+    for (FakeBox& b : more_) b.Close();
     for (int i = 0; i < 200 && OpenAnnouncements() > 0; ++i)
       std::this_thread::sleep_for(10ms);
     SetAnnouncementPorts(saved_);
@@ -85,6 +92,7 @@ class Announce : public ::testing::Test {
       unsetenv("LC_ALL");
   }
   FakeBox box_;
+  std::list<FakeBox> more_;
   AnnouncementPorts saved_{};
 };
 
@@ -115,8 +123,7 @@ TEST_F(Announce, OtherProgramsShowNoBoxAndUnloadDoesNotWait) {
 TEST_F(Announce, TheBoxListsTheRegisteredGroupsAndUnloadWaitsForIt) {
   for (const char* locale : {"C", "ru_RU.UTF-8"}) {
     SCOPED_TRACE(locale);
-    FakeBox box;
-    gBox = &box;
+    FakeBox& box = NextBox();
     LoadUnder(locale, "C:\\Program Files\\Host\\MsWin.exe");
     const std::string groups(gHelpText.View());
     const int32_t offered = gFunctionRegistry.count;
@@ -149,7 +156,6 @@ TEST_F(Announce, TheBoxListsTheRegisteredGroupsAndUnloadWaitsForIt) {
     ASSERT_EQ(unload.wait_for(5s), std::future_status::ready);
     EXPECT_EQ(OpenAnnouncements(), 0);
     EXPECT_TRUE(gHelpText.View().empty());
-    gBox = &box_;
   }
 }
 
