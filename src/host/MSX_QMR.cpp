@@ -7,6 +7,7 @@
 #include "exchange/MSX_QMR_ReadData.h"
 #include "exchange/MSX_QMR_WriteData.h"
 #include "exchange/MSX_QMR_WriteDataEx.h"
+#include "host/MSX_QMR_Announce.h"
 #include "host/Registry.h"
 #include "indicators/MSX_QMR_CER.h"
 #include "indicators/MSX_QMR_JMA.h"
@@ -20,9 +21,11 @@
 namespace msx {
 namespace {
 
-// The common-functions module sets the code-page flag before any function
+// The announcement module reads the host program's name first; the
+// common-functions module sets the code-page flag before any function
 // registers; the function modules follow in the order the host numbers them.
 constexpr ModuleSteps kModules[] = {
+    {"MSX_QMR_Announce", LoadAnnounce, UnloadAnnounce},
     {"MSX_QMR_CommonFunc", LoadCommonFunc, UnloadCommonFunc},
     {"MSX_QMR_NRTR", LoadNrtr, nullptr},
     {"MSX_QMR_NRTR_WATR", LoadNrtrWatr, nullptr},
@@ -36,6 +39,8 @@ constexpr ModuleSteps kModules[] = {
     {"MSX_QMR_JTPO", LoadJtpo, nullptr},
     {"MSX_QMR_TradeQUIK", LoadTradeQuik, UnloadTradeQuik},
 };
+
+bool gUnloadingAtProcessExit = false;
 
 }  // namespace
 
@@ -54,9 +59,18 @@ void LibraryLoad() noexcept {
   // Number text is formatted and parsed with "." as the decimal point by
   // construction (std::to_chars and std::from_chars), whatever the locale:
   // there is no separator to set here.
+  //
+  // Last, with every function registered, the announcement (if any) starts.
+  try {
+    StartAnnouncement();
+  } catch (...) {
+  }
 }
 
-void LibraryUnload(bool /*processTerminating*/) noexcept {
+bool UnloadingAtProcessExit() noexcept { return gUnloadingAtProcessExit; }
+
+void LibraryUnload(bool processTerminating) noexcept {
+  gUnloadingAtProcessExit = processTerminating;
   for (auto it = std::rbegin(kModules); it != std::rend(kModules); ++it) {
     if (it->unload == nullptr) continue;
     try {

@@ -24,6 +24,10 @@ void LibraryLoad() noexcept;
 // true when the whole process is ending rather than the library being freed.
 void LibraryUnload(bool processTerminating) noexcept;
 
+// True while the unload steps run because the process is ending: the
+// library's own thread has been killed then, so nothing may wait for it.
+bool UnloadingAtProcessExit() noexcept;
+
 // The MSXInfo text: the version and a notice of authorship.
 inline constexpr const char* kLibraryDescription =
     "ver. 1.8.0.11 (c) 2026 the msx_qmr developers. Technical indicators, data "

@@ -18,8 +18,8 @@ constexpr ArgumentRow kArguments[] = {
 
 constexpr const char* kHelpLines[] = {
     "CER - Centered Extremum Range Function",
-    "          Peaks and troughs measured from a running centre of the price.",
     "          Library code: the msx_qmr developers, 2026.",
+    "          Questions and reports: the project's issue tracker.",
 };
 
 // Distance of an extreme from the centre, in percent of the centre. A centre

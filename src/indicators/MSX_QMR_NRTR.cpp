@@ -20,8 +20,8 @@ constexpr ArgumentRow kArguments[] = {
 
 constexpr const char* kHelpLines[] = {
     "NRTR -    \"New Russian\" Trailing Reverse Function based on percentage channel",
-    "          Trailing reverse on a percentage channel, a trader's classic.",
     "          Library code: the msx_qmr developers, 2026.",
+    "          Questions and reports: the project's issue tracker.",
 };
 
 // The lines of the percentage channel, H x (1 - k) below and L x (1 + k)

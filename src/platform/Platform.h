@@ -182,6 +182,35 @@ void WriteStandardError(std::string_view bytes);
 // Sleeps the calling thread.
 void SleepMilliseconds(int32_t milliseconds);
 
+// ---- The load-time announcement -------------------------------------------
+
+// Starts routine on a new thread of its own (default stack size, no
+// argument) and lets it run to its end unattended. Returns false when no
+// thread could be started. Windows: CreateThread; a thread started while the
+// library loads first runs once the load has finished. The thread holds a
+// reference on the library (or program) that started it and drops it as it
+// ends (FreeLibraryAndExitThread): freeing the library meanwhile returns at
+// once and the library is unloaded when the thread has ended, never under
+// its feet. (Waiting for the thread inside the unload would deadlock: the
+// unload holds the loader lock, which a thread showing a window may need.)
+// POSIX: a detached pthread, without such a reference.
+bool StartThread(void (*routine)());
+
+// Shows text in a system-modal message box without an owner window, with
+// the caption, an OK button and no icon, and returns when the user pressed
+// OK or, without any input, after the given milliseconds: a thread timer
+// posts a quit message to the calling thread's queue, which ends the box's
+// modal loop. Windows: SetTimer, MessageBoxA, KillTimer. POSIX has no such
+// box (no host program shows one there): returns at once.
+void ShowSelfClosingMessageBox(const char* text, const char* caption, int32_t milliseconds);
+
+// Looks for a visible top-level window with exactly this caption, for the test that
+// watches the announcement from outside. When there is one, returns true and
+// puts the texts of its child windows (a message box's message and its
+// button), each followed by "\n", into *text. POSIX has no such windows:
+// false.
+bool FindTopLevelWindow(const char* caption, std::string* text);
+
 // ---- Loading a library (the formula tester, the end-to-end tests) ---------
 
 // Loads a dynamic library by path. On failure returns nullptr and describes

@@ -5,6 +5,7 @@
 #include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -533,6 +534,25 @@ void SleepMilliseconds(int32_t milliseconds) {
   while (nanosleep(&t, &t) != 0 && errno == EINTR) {
   }
 }
+
+namespace {
+void* RunThreadRoutine(void* routine) {
+  reinterpret_cast<void (*)()>(routine)();
+  return nullptr;
+}
+}  // namespace
+
+bool StartThread(void (*routine)()) {
+  pthread_t thread;
+  if (pthread_create(&thread, nullptr, RunThreadRoutine, reinterpret_cast<void*>(routine)) != 0)
+    return false;
+  pthread_detach(thread);
+  return true;
+}
+
+void ShowSelfClosingMessageBox(const char*, const char*, int32_t) {}
+
+bool FindTopLevelWindow(const char*, std::string*) { return false; }
 
 void* OpenLibrary(const std::string& path, std::string* error) {
   // A bare file name would make dlopen search the system paths; anchor it.

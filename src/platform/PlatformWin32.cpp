@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <new>
 
 #include "platform/Platform.h"
 
@@ -315,6 +316,81 @@ void WriteStandardError(std::string_view bytes) {
 
 void SleepMilliseconds(int32_t milliseconds) {
   if (milliseconds > 0) Sleep(static_cast<DWORD>(milliseconds));
+}
+
+namespace {
+
+// The module (library or program) this code is part of, with one more
+// reference on it; nullptr when it cannot be had.
+HMODULE ReferenceOwnModule() {
+  HMODULE self = nullptr;
+  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                          reinterpret_cast<LPCSTR>(&ReferenceOwnModule), &self))
+    return nullptr;
+  return self;
+}
+
+struct ThreadStart {
+  void (*routine)();
+  HMODULE self;
+};
+
+DWORD WINAPI RunThreadRoutine(LPVOID parameter) {
+  const ThreadStart start = *static_cast<ThreadStart*>(parameter);
+  delete static_cast<ThreadStart*>(parameter);
+  start.routine();
+  // The thread's reference ends with the thread, in code outside this
+  // library: unloading may happen right here.
+  if (start.self != nullptr) FreeLibraryAndExitThread(start.self, 0);
+  return 0;
+}
+
+// The thread timer's callback: the quit message ends the message box's modal
+// loop, which closes the box.
+VOID CALLBACK QuitOnTimer(HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(0); }
+
+}  // namespace
+
+bool StartThread(void (*routine)()) {
+  ThreadStart* start = new (std::nothrow) ThreadStart{routine, ReferenceOwnModule()};
+  if (start == nullptr) return false;
+  const HMODULE self = start->self;
+  HANDLE h = CreateThread(nullptr, 0, RunThreadRoutine, start, 0, nullptr);
+  if (h == nullptr) {
+    delete start;
+    if (self != nullptr) FreeLibrary(self);
+    return false;
+  }
+  CloseHandle(h);  // the thread runs on; nobody waits for its handle
+  return true;
+}
+
+void ShowSelfClosingMessageBox(const char* text, const char* caption, int32_t milliseconds) {
+  const UINT_PTR timer =
+      SetTimer(nullptr, 0, static_cast<UINT>(milliseconds > 0 ? milliseconds : 0), QuitOnTimer);
+  MessageBoxA(nullptr, text, caption, MB_OK | MB_SYSTEMMODAL);
+  if (timer != 0) KillTimer(nullptr, timer);
+}
+
+namespace {
+BOOL CALLBACK AppendChildText(HWND child, LPARAM texts) {
+  char buffer[16384];
+  const int n = GetWindowTextA(child, buffer, sizeof buffer);
+  std::string& out = *reinterpret_cast<std::string*>(texts);
+  out.append(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
+  out += '\n';
+  return TRUE;
+}
+}  // namespace
+
+bool FindTopLevelWindow(const char* caption, std::string* text) {
+  HWND window = FindWindowA(nullptr, caption);
+  if (window == nullptr || !IsWindowVisible(window)) return false;
+  if (text != nullptr) {
+    text->clear();
+    EnumChildWindows(window, AppendChildText, reinterpret_cast<LPARAM>(text));
+  }
+  return true;
 }
 
 void* OpenLibrary(const std::string& path, std::string* error) {

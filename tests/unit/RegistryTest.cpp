@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "common/MSX_QMR_CommonFunc.h"
 #include "host/Export.h"
@@ -189,6 +190,69 @@ TEST(HelpText, CodePageFunctionsOnlyUnderCodePage866) {
   EXPECT_EQ(std::count(jmaGroup.begin(), jmaGroup.end(), '\n'), 3) << jmaGroup;
   EXPECT_NE(jmaGroup.find("\r\n          "), std::string::npos);
   EXPECT_NE(names().find(" JMA JTPO "), std::string::npos) << names();
+  LoadUnder("C");
+}
+
+
+// Every group under code page 866: its title lines as the host program shows
+// them, then its credit lines (ten blanks first), then an empty line but
+// after TradeQuik's.
+TEST(HelpText, EveryGroupsTitleAndCreditLines) {
+  struct Group {
+    std::vector<std::string> titles;  // a title ending in "..." is a beginning
+    int credits;
+  };
+  const Group groups[] = {
+      {{"NRTR -    \"New Russian\" Trailing Reverse Function based on percentage channel"}, 2},
+      {{"NRTR_WATR - North Russian Trailing Reverse Function based on Weighted Average True "
+        "Range",
+        "          with Multiplier."},
+       5},
+      {{"CER - Centered Extremum Range Function"}, 2},
+      {{"RENKO_WATR - Renko-Adaptive Function (based on ATR)"}, 1},
+      {{"TradeFile -  stores a simulated trade history in a file to use with..."}, 1},
+      {{"WriteData  - stores any data in a file. "}, 1},
+      {{"WriteDataEx  - stores multiple column of data in a file. "}, 1},
+      {{"ReadData - Reads data from the external file created by an another chart."}, 1},
+      {{"JMA -  function is based on the..."}, 1},
+      {{"JTPO - function is based on the..."}, 1},
+      {{"TradeQuik - write an order information into a transaction file for Quik and "
+        "NetInvestor"},
+       1},
+  };
+  LoadUnder("ru_RU.UTF-8");
+  std::vector<std::string> lines;
+  const std::string help(gHelpText.View());
+  for (std::size_t at = 0; at < help.size();) {
+    const std::size_t end = help.find("\r\n", at);
+    ASSERT_NE(end, std::string::npos) << "every line ends with CR LF";
+    lines.push_back(help.substr(at, end - at));
+    at = end + 2;
+  }
+  std::size_t i = 0;
+  for (const Group& g : groups) {
+    for (const std::string& title : g.titles) {
+      ASSERT_LT(i, lines.size());
+      if (title.ends_with("...")) {
+        EXPECT_EQ(lines[i].rfind(title.substr(0, title.size() - 3), 0), 0u) << lines[i];
+        if (title.starts_with("TradeFile")) {
+          EXPECT_TRUE(lines[i].ends_with(". ")) << lines[i];
+        }
+      } else {
+        EXPECT_EQ(lines[i], title);
+      }
+      ++i;
+    }
+    for (int c = 0; c < g.credits; ++c, ++i) {
+      ASSERT_LT(i, lines.size());
+      EXPECT_EQ(lines[i].rfind("          ", 0), 0u) << lines[i];
+      EXPECT_GT(lines[i].size(), 10u);
+    }
+    if (g.titles[0].starts_with("TradeQuik")) break;
+    ASSERT_LT(i, lines.size());
+    EXPECT_EQ(lines[i++], "") << g.titles[0];
+  }
+  EXPECT_EQ(i, lines.size()) << "nothing after TradeQuik's credit line";
   LoadUnder("C");
 }
 

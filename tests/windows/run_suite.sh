@@ -5,6 +5,9 @@
 #                                      Russian locale) and the formula outputs
 #   tests/windows/run_suite.sh win32   the product DLL: the formula outputs in
 #                                      one run of the 32-bit msxhost.exe
+#   tests/windows/run_suite.sh win64 announcement
+#                                      only the load-time announcement's
+#                                      window check (part of the win64 run)
 #
 # Formula outputs (tests/windows/formulas.txt over the bundled prices, and an
 # SVG chart) must be byte-identical to the native build's. Each Wine build
@@ -53,6 +56,89 @@ if [ ! -d "$WINEPREFIX" ]; then
   echo "run_suite: creating the Wine prefix $WINEPREFIX (once; takes a few minutes)"
   /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
   /usr/lib/wine/wineserver -w 2>/dev/null || true
+fi
+
+# The announcement: loaded by a program named MSWIN.EXE (any letter case) the
+# library shows its help text in a box captioned "MetaStock Extention
+# v1.8.0.11" for three seconds; loaded by msxhost.exe it shows nothing. A
+# helper (msx_window_check.exe) finds the box by its caption (without a
+# window manager a screenshot shows no title bar) and reads its text; the
+# screenshot stays in $out/announcement.png for a look.
+announce_check() {
+  local dir=$out/announce check=$build/msx_window_check.exe display=:$((90 + RANDOM % 9)) xvfb
+  if ! command -v Xvfb >/dev/null || ! command -v import >/dev/null || [ ! -f "$check" ]; then
+    fail "announcement: needs Xvfb, ImageMagick's import and msx_window_check.exe"
+    return
+  fi
+  rm -rf "$dir" && mkdir -p "$dir/upper" "$dir/lower" "$dir/tester"
+  cp "$check" "$dir/upper/MSWIN.EXE"
+  cp "$check" "$dir/lower/MsWin.exe"
+  cp "$build/msxhost.exe" "$dir/tester/MSWIN.EXE"
+  for d in upper lower tester; do cp "$build/msx_qmr.dll" "$dir/$d/"; done
+  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb=$!
+  sleep 1
+  export DISPLAY=$display
+  {
+    # 1. A program named MSWIN.EXE: the box opens, shows the text and
+    #    closes by itself.
+    rm -f "$dir/open.txt"
+    "$wine" "$check" watch 30000 "Z:$dir/open.txt" > "$dir/watch.txt" 2>&1 &
+    local watcher=$!
+    sleep 1
+    "$wine" "$dir/upper/MSWIN.EXE" hold "Z:$dir/upper/msx_qmr.dll" > "$dir/hold.txt" 2>&1 &
+    local host=$!
+    for _ in $(seq 300); do [ -s "$dir/open.txt" ] && break; sleep 0.1; done
+    [ -s "$dir/open.txt" ] && import -display "$display" -window root "$out/announcement.png" 2>/dev/null
+    wait "$host"; local host_rc=$?
+    if wait "$watcher"; then pass "the box is found; $(tail -1 "$dir/watch.txt")"
+    else fail "announcement box (see $dir/watch.txt)"; cat "$dir/watch.txt"; fi
+    [ "$host_rc" = 0 ] || fail "MSWIN.EXE holding the library (see $dir/hold.txt)"
+    if grep -q '^          Metastock external functions are based on the following publications:' "$dir/watch.txt" &&
+       grep -q '^NRTR -    "New Russian" Trailing Reverse Function' "$dir/watch.txt"; then
+      pass "the box shows the heading and the help text"
+    else fail "the box's text (see $dir/watch.txt)"; fi
+    # A screenshot of a text box on a black screen holds many more colours
+    # than the screen alone.
+    local colours
+    colours=$(convert "$out/announcement.png" -format %k info: 2>/dev/null || echo 0)
+    if [ "${colours:-0}" -gt 2 ]; then pass "screenshot $out/announcement.png ($colours colours)"
+    else fail "screenshot $out/announcement.png is empty"; fi
+    # 2. FreeLibrary while the box is open (the name in another letter case):
+    #    it returns at once, the box closes by itself, and the library,
+    #    held by its thread, unloads after that without harm.
+    if "$wine" "$dir/lower/MsWin.exe" free "Z:$dir/lower/msx_qmr.dll" > "$dir/free.txt" 2>&1; then
+      pass "$(tail -1 "$dir/free.txt")"
+    else fail "FreeLibrary while the box is open (see $dir/free.txt)"; cat "$dir/free.txt"; fi
+    # 3. The process ends while the box is open: no hang at exit; also the
+    #    tester renamed MSWIN.EXE, which frees the library and ends at once.
+    if timeout 30 "$wine" "$dir/lower/MsWin.exe" exit "Z:$dir/lower/msx_qmr.dll" > "$dir/exit.txt" 2>&1; then
+      pass "the process ends while the box is open"
+    else fail "process exit while the box is open (see $dir/exit.txt)"; fi
+    if LC_ALL=C timeout 30 "$wine" "$dir/tester/MSWIN.EXE" describe > "$dir/describe.txt" 2>&1 &&
+       grep -q '^\[0\] NRTR' "$dir/describe.txt"; then
+      pass "the tester named MSWIN.EXE describes the library and ends"
+    else fail "the tester named MSWIN.EXE (see $dir/describe.txt)"; fi
+    # 4. Any other program: no box.
+    "$wine" "$check" absent 8000 > "$dir/absent.txt" 2>&1 &
+    watcher=$!
+    sleep 1
+    LC_ALL=C "$wine" "$build/msxhost.exe" describe > /dev/null 2>&1
+    if wait "$watcher"; then pass "msxhost.exe shows no box"
+    else fail "msxhost.exe showed a box"; fi
+  }
+  unset DISPLAY
+  kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null
+  return 0
+}
+
+if [ "${2:-}" = announcement ]; then  # the window check alone
+  [ "$arch" = win64 ] || { echo "run_suite: the window check runs on win64" >&2; exit 2; }
+  echo "== the load-time announcement on a virtual X display"
+  announce_check
+  echo "run_suite $arch announcement: $failures failed"
+  [ "$failures" = 0 ]
+  exit
 fi
 
 # The data files the formulas write, kept per run for comparison.
@@ -118,6 +204,9 @@ if [ "$arch" = win64 ]; then
   grep -av $'^\r\?$' "$out/trading-native/msx_qmr.ini" > "$out/ini-native.txt"
   grep -av $'^\r\?$' "$out/trading-wine/msx_qmr.ini" > "$out/ini-wine.txt"
   same "$out/ini-native.txt" "$out/ini-wine.txt" "the settings file, line for line"
+
+  echo "== the load-time announcement on a virtual X display"
+  announce_check
 fi
 
 echo "== formula outputs natively and under Wine ($arch, ru_RU.UTF-8)"
