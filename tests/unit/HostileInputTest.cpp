@@ -388,9 +388,18 @@ Window DrawWindow(Rng& r, bool wide) {
   return w;
 }
 
-// One series' own range: mostly the record's, else near it, reversed, or
-// somewhere else altogether.
+// One series' own range: mostly the record's, else near it, reversed,
+// somewhere else altogether, or now and then at the ends of the 32-bit range.
 HostSeries DrawSeries(Rng& r, const Window& w, bool wide, float* values) {
+  if (r.OneIn(300)) {
+    constexpr int32_t kLow = std::numeric_limits<int32_t>::min();
+    constexpr int32_t kHigh = std::numeric_limits<int32_t>::max();
+    const auto end = [&] {
+      return r.Pick({kLow, kLow + 1, -1, kHigh - 1, kHigh, w.first, w.last});
+    };
+    const int32_t first = end();
+    return {values, first, end()};
+  }
   switch (r.Below(10)) {
     case 6:
     case 7:
