@@ -3,16 +3,135 @@
 // sides, so that a write outside the host's 65,500 bars shows.
 #pragma once
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <deque>
+#include <new>
+#include <type_traits>
 #include <vector>
 
 #include "host/MSXStruct.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#endif
+
 namespace msx {
+
+// Under AddressSanitizer, memory the library must never touch is poisoned:
+// any read or write of it is reported where it happens. Elsewhere these do
+// nothing and the guard values alone show writes.
+inline void PoisonMemory([[maybe_unused]] const void* p, [[maybe_unused]] std::size_t n) {
+#if defined(__SANITIZE_ADDRESS__)
+  ASAN_POISON_MEMORY_REGION(p, n);
+#endif
+}
+inline void UnpoisonMemory([[maybe_unused]] const void* p, [[maybe_unused]] std::size_t n) {
+#if defined(__SANITIZE_ADDRESS__)
+  ASAN_UNPOISON_MEMORY_REGION(p, n);
+#endif
+}
+
+// Whole pages of memory between two fences of pages that can be neither read
+// nor written: a reach beyond the pages, by up to 64 KB, stops the process
+// at the instruction that makes it. The pages may be made read-only for the
+// length of a call, so that a write into memory the host lent for reading
+// stops the process too.
+class FencedPages {
+ public:
+  explicit FencedPages(std::size_t bytes) {
+    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    fence_ = std::max<std::size_t>(std::size_t{1} << 16, page);
+    size_ = std::max<std::size_t>((bytes + page - 1) / page * page, page);
+    void* m = mmap(nullptr, size_ + 2 * fence_, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (m == MAP_FAILED) throw std::bad_alloc();
+    base_ = static_cast<std::byte*>(m);
+    if (mprotect(data(), size_, PROT_READ | PROT_WRITE) != 0) {
+      munmap(base_, size_ + 2 * fence_);
+      throw std::bad_alloc();
+    }
+  }
+  ~FencedPages() {
+    UnpoisonMemory(data(), size_);  // the addresses may be handed out again
+    munmap(base_, size_ + 2 * fence_);
+  }
+  FencedPages(const FencedPages&) = delete;
+  FencedPages& operator=(const FencedPages&) = delete;
+
+  std::byte* data() const { return base_ + fence_; }
+  std::size_t size() const { return size_; }
+  void SetReadOnly(bool readOnly) {
+    mprotect(data(), size_, readOnly ? PROT_READ : PROT_READ | PROT_WRITE);
+  }
+  // An address inside the leading fence: a pointer to it that is followed
+  // stops the process.
+  const void* Fence() const { return base_; }
+
+ private:
+  std::byte* base_ = nullptr;
+  std::size_t size_ = 0;
+  std::size_t fence_ = 0;
+};
+
+// A host array of n elements on fenced pages, with guard values on both
+// sides: kGuard before, and after it whatever is left of the last page (at
+// least kGuard). The guards are poisoned under AddressSanitizer.
+template <class T>
+class GuardedArray {
+  static_assert(std::is_trivially_copyable_v<T>);
+
+ public:
+  static constexpr std::size_t kGuard = 64;
+
+  GuardedArray(std::size_t n, T guard, T fill)
+      : n_(n), guard_(guard), pages_((n + 2 * kGuard) * sizeof(T)) {
+    total_ = pages_.size() / sizeof(T);
+    std::fill(all(), all() + kGuard, guard);
+    std::fill(data(), data() + n, fill);
+    std::fill(data() + n, all() + total_, guard);
+    PoisonGuards();
+  }
+
+  T* data() { return all() + kGuard; }
+  const T* data() const { return all() + kGuard; }
+  T& operator[](std::size_t i) { return data()[i]; }
+  const T& operator[](std::size_t i) const { return data()[i]; }
+  std::size_t size() const { return n_; }
+  FencedPages& pages() { return pages_; }
+
+  bool GuardsIntact() const {
+    UnpoisonGuards();
+    bool intact = true;
+    for (std::size_t i = 0; i < total_; ++i) {
+      if (i == kGuard) i += n_;
+      if (std::memcmp(all() + i, &guard_, sizeof(T)) != 0) intact = false;
+    }
+    PoisonGuards();
+    return intact;
+  }
+
+ private:
+  T* all() const { return reinterpret_cast<T*>(pages_.data()); }
+  void PoisonGuards() const {
+    PoisonMemory(all(), kGuard * sizeof(T));
+    PoisonMemory(all() + kGuard + n_, (total_ - kGuard - n_) * sizeof(T));
+  }
+  void UnpoisonGuards() const {
+    UnpoisonMemory(all(), kGuard * sizeof(T));
+    UnpoisonMemory(all() + kGuard + n_, (total_ - kGuard - n_) * sizeof(T));
+  }
+
+  std::size_t n_;
+  T guard_;
+  FencedPages pages_;
+  std::size_t total_ = 0;
+};
 
 // A reproducible random walk on a 0.01 grid from start, each step between
 // -step and +7/8 step, never below 1.
@@ -32,7 +151,6 @@ inline std::vector<float> RandomWalk(size_t n, uint32_t seed, float start = 50, 
 class TestChart {
  public:
   static constexpr float kPoison = -12345.0f;
-  static constexpr size_t kGuard = 64;
 
   // Bars 0 to closes.size() - 1; high and low spread above and below the
   // close. Every array is the host's full length.
@@ -42,7 +160,7 @@ class TestChart {
       high_[i] = closes[i] + spread;
       low_[i] = closes[i] - spread;
     }
-    result.values = out_.data() + kGuard;
+    result.values = out_.data();
     std::strcpy(rec.szExtendedError, "poison");
     data.close = {close_.data(), 0, static_cast<int32_t>(closes.size()) - 1};
     data.high = {high_.data(), 0, data.close.last};
@@ -67,12 +185,12 @@ class TestChart {
 
   // A series argument over the given bars, or a constant over first..last.
   HostSeries& AddSeries(const std::vector<float>& values, int32_t first = 0) {
-    std::vector<float>& a = arrays_.emplace_back(kMaxBars, 0.0f);
-    std::copy(values.begin(), values.end(), a.begin() + first);
+    GuardedArray<float>& a = arrays_.emplace_back(kMaxBars, kPoison, 0.0f);
+    std::copy(values.begin(), values.end(), a.data() + first);
     return Add({a.data(), first, first + static_cast<int32_t>(values.size()) - 1});
   }
   HostSeries& AddConstant(float value, int32_t first, int32_t last) {
-    std::vector<float>& a = arrays_.emplace_back(kMaxBars, value);
+    GuardedArray<float>& a = arrays_.emplace_back(kMaxBars, kPoison, value);
     return Add({a.data(), first, last});
   }
   // The chart's close array as a series argument, with its range.
@@ -82,7 +200,7 @@ class TestChart {
 
   int32_t Call(HostFunction f) { return f(&data, &series, &numeric, &strings, &custom, &rec); }
 
-  float R(int32_t i) const { return out_[kGuard + static_cast<size_t>(i)]; }
+  float R(int32_t i) const { return out_[static_cast<size_t>(i)]; }
   // The bars written, first to last, poison left out.
   std::vector<int32_t> Written() const {
     std::vector<int32_t> bars;
@@ -90,11 +208,7 @@ class TestChart {
       if (R(i) != kPoison) bars.push_back(i);
     return bars;
   }
-  bool GuardsIntact() const {
-    for (size_t g = 0; g < kGuard; ++g)
-      if (out_[g] != kPoison || out_[kGuard + kMaxBars + g] != kPoison) return false;
-    return true;
-  }
+  bool GuardsIntact() const { return out_.GuardsIntact(); }
   const char* Error() const { return rec.szExtendedError; }
 
   HostDataRecord data{};
@@ -112,11 +226,11 @@ class TestChart {
     return added;
   }
 
-  std::vector<float> close_ = std::vector<float>(kMaxBars, 0.0f);
-  std::vector<float> high_ = std::vector<float>(kMaxBars, 0.0f);
-  std::vector<float> low_ = std::vector<float>(kMaxBars, 0.0f);
-  std::vector<float> out_ = std::vector<float>(kMaxBars + 2 * kGuard, kPoison);
-  std::deque<std::vector<float>> arrays_;
+  GuardedArray<float> close_{kMaxBars, kPoison, 0.0f};
+  GuardedArray<float> high_{kMaxBars, kPoison, 0.0f};
+  GuardedArray<float> low_{kMaxBars, kPoison, 0.0f};
+  GuardedArray<float> out_{kMaxBars, kPoison, kPoison};
+  std::deque<GuardedArray<float>> arrays_;
   std::deque<HostSeries> series_;
 };
 
