@@ -63,10 +63,12 @@ for name in "${targets[@]}"; do
     printf '%-18s ok: %s runs in %s s (%s/s), coverage %s edges, %s features, corpus %s inputs\n' \
       "$name" "${runs:-?}" "$seconds" "${rate:-?}" "${cov:-?}" "${ft:-?}" "${corp:-?}"
   else
-    finding=$(grep -oE "build/fuzz/findings/$name-[a-z]+-[0-9a-f]+" "$out" | tail -1)
-    printf '%-18s FINDING after %s runs: %s\n' "$name" "${runs:-?}" \
-      "$(grep -m1 -E 'ERROR:|property broken|runtime error' "$out" | sed 's/^[= 0-9]*//')"
-    grep -E -A12 'property broken|runtime error|ERROR: AddressSanitizer' "$out" | head -24
+    finding=$(grep -oE "build/fuzz/findings/$name-[a-z-]+[0-9a-f]+" "$out" | tail -1)
+    printf '%-18s FINDING after %s runs\n' "$name" "${runs:-?}"
+    # What broke, and where in our own sources.
+    grep -E 'property broken|runtime error|ERROR: [A-Za-z]+Sanitizer|ERROR: libFuzzer|^SUMMARY' "$out" |
+      grep -v 'deadly signal' | head -4
+    grep -E " in .* $PWD/(src|tools|tests)/" "$out" | sed "s| $PWD/| |" | head -6
     echo "fuzz.sh: input saved as ${finding:-build/fuzz/findings/$name-*}; full log $out"
     exit 1
   fi
