@@ -8,7 +8,7 @@
 # build/fuzz/findings/ (add it to the corpus once the fault is fixed).
 #   scripts/fuzz.sh SECONDS [TARGET...]     TARGET: token, csv, ... (default all)
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 
 seconds=${1:-}
 if ! [[ "$seconds" =~ ^[1-9][0-9]*$ ]]; then
