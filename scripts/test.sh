@@ -5,7 +5,8 @@
 #   - the indicator test vectors, re-derived by the models in exact arithmetic;
 #   - the product DLL (win32): its export table, imports and version resource;
 #   - Windows under Wine: the end-to-end suite against the win64 DLL, and the
-#     formula outputs of both Windows builds, byte for byte against native.
+#     formula outputs of both Windows builds, byte for byte against native;
+#   - fuzzing: every libFuzzer target (clang, sanitizers) for 30 seconds.
 # Ends with one line "test.sh: N passed, N failed" (one count per step).
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -57,6 +58,7 @@ step "win32 DLL: exports, imports, version resource" \
   python3 tests/windows/check_dll.py i686-w64-mingw32-objdump build/win32/msx_qmr.dll src/host/msx_qmr.def
 step "Windows suite: win64 under Wine" tests/windows/run_suite.sh win64
 step "Windows suite: the 32-bit product DLL under Wine" tests/windows/run_suite.sh win32
+step "fuzzing: every target for 30 s" scripts/fuzz.sh 30
 
 echo
 [ ${#failed_steps[@]} -gt 0 ] && printf 'failed step: %s\n' "${failed_steps[@]}"

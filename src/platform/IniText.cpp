@@ -92,6 +92,14 @@ SectionSpan FindSection(const std::vector<Line>& lines, std::string_view section
   return span;
 }
 
+// Ends the text's last line before a new line follows it. A last line
+// without its LF may end in the CR of a CR LF: only the LF is added, since
+// a second CR would become part of that line's value.
+void EndLastLine(std::string& text) {
+  if (text.empty() || text.back() == '\n') return;
+  text.append(text.back() == '\r' ? "\n" : "\r\n");
+}
+
 std::string_view Unquote(std::string_view v) {
   if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
     return v.substr(1, v.size() - 2);
@@ -150,14 +158,14 @@ std::string Set(std::string_view text, std::string_view section, std::string_vie
     // so that blank lines between sections stay where they are.
     const std::size_t offset = after < lines.size() ? lines[after].begin : text.size();
     result.append(text.substr(0, offset));
-    if (!result.empty() && result.back() != '\n') result.append("\r\n");
+    EndLastLine(result);
     result.append(keyLine(key));
     result.append(text.substr(offset));
     return result;
   }
 
   result.append(text);
-  if (!result.empty() && result.back() != '\n') result.append("\r\n");
+  EndLastLine(result);
   result.append("[").append(section).append("]\r\n");
   result.append(keyLine(key));
   return result;

@@ -60,6 +60,17 @@ TEST(IniText, NewKeysFollowTheSectionsLastKeyNewSectionsGoAtTheEnd) {
   EXPECT_EQ(Set("; note\r\n[A]\r\n", "A", "k", "v"), "; note\r\n[A]\r\nk=v\r\n");
 }
 
+// A file whose last line lacks only the LF of its CR LF: a line written
+// after it must not leave a second CR in that line's value.
+TEST(IniText, ALastLineCutAfterItsCrKeepsItsValueWhenALineFollows) {
+  const std::string newSection = Set("[A]\r\nx=1\r", "B", "y", "2");
+  EXPECT_EQ(newSection, "[A]\r\nx=1\r\n[B]\r\ny=2\r\n");
+  EXPECT_EQ(Find(newSection, "A", "x"), "1");
+  const std::string newKey = Set("k=\r", "", "y", "2");
+  EXPECT_EQ(newKey, "k=\r\ny=2\r\n");
+  EXPECT_EQ(Find(newKey, "", "k"), "");
+}
+
 TEST(IniText, WhatIsWrittenReadsBack) {
   std::string text;
   const std::string long2047(2047, 'v');
