@@ -1,15 +1,16 @@
 #!/usr/bin/env python3
 """Writes docs/performance.md from a Google Benchmark JSON file.
 
-    report.py RESULTS.json TABLE.tsv BUILD_DIR OUTPUT.md
+    report.py RESULTS.json LOADAVG TABLE.tsv BUILD_DIR OUTPUT.md
 
 RESULTS.json is the output of msx_bench run with --benchmark_repetitions=N
-(N >= 1) and --benchmark_out_format=json; TABLE.tsv (bench/report.tsv) gives
+(N >= 1) and --benchmark_out_format=json; LOADAVG a copy of /proc/loadavg
+taken when the run ended (the results hold the load when it started); TABLE.tsv (bench/report.tsv) gives
 each benchmark's function, parameters, target and cost model. Every figure is
 taken from RESULTS.json: medians of the repetitions, CPU time; target met or
-not is worked out here. The machine (CPU, load average now, compiler, build
-type) is read from /proc, the build folder and the compiler itself, so run
-this right after the benchmarks, on the same machine.
+not is worked out here. The machine (CPU, compiler, build type) is read from
+/proc/cpuinfo, the build folder and the compiler itself, so run this on the
+machine that ran the benchmarks.
 
 Fails (exit status 1, nothing written) when a benchmark failed, or when the
 results and the table do not name the same benchmarks.
@@ -163,7 +164,8 @@ def deviation(model, rows, m):
     if ab is None or len(rows) <= parameters:
         return "–"
     predicted = ab[0] + ab[1] * (m["x"] if model["fit"] != "constant" else 0.0)
-    return f"{(m[fit_key(model)] - predicted) / predicted:+.0%}"
+    text = f"{(m[fit_key(model)] - predicted) / predicted:+.0%}"
+    return "0%" if text in ("+0%", "-0%") else text
 
 
 def fit_text(model, rows):
@@ -245,9 +247,9 @@ def benchmark_version():
 
 
 def main():
-    if len(sys.argv) != 5:
-        fail("usage: report.py RESULTS.json TABLE.tsv BUILD_DIR OUTPUT.md")
-    results, table, build_dir, output = sys.argv[1:]
+    if len(sys.argv) != 6:
+        fail("usage: report.py RESULTS.json LOADAVG TABLE.tsv BUILD_DIR OUTPUT.md")
+    results, loadavg, table, build_dir, output = sys.argv[1:]
     models, benches = read_table(table)
     context, runs = read_results(results)
     names = [b["name"] for b in benches]
@@ -258,7 +260,7 @@ def main():
     measured = {b["name"]: measure(b, runs[b["name"]]) for b in benches}
 
     version, build_type, flags = compiler_text(build_dir)
-    with open("/proc/loadavg", encoding="utf-8") as f:
+    with open(loadavg, encoding="utf-8") as f:
         load_after = " ".join(f.read().split()[:3])
     load_before = " ".join(f"{v:.2f}" for v in context.get("load_avg", []))
     reps = sorted({m["reps"] for m in measured.values()})

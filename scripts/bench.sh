@@ -26,5 +26,7 @@ build/native/msx_bench \
   --benchmark_repetitions="${BENCH_REPETITIONS:-5}" \
   --benchmark_display_aggregates_only=true \
   --benchmark_out="$results" --benchmark_out_format=json
-python3 bench/report.py "$results" bench/report.tsv build/native docs/performance.md
+cp /proc/loadavg build/native/bench.loadavg  # the load as the run ends
+python3 bench/report.py "$results" build/native/bench.loadavg bench/report.tsv build/native \
+  docs/performance.md
 echo "bench.sh: wrote docs/performance.md"
