@@ -85,6 +85,11 @@ def read_results(path):
     return data["context"], runs
 
 
+def percent(fraction):
+    """A share of a figure: one decimal below 10%."""
+    return f"{fraction:.1%}" if fraction < 0.1 else f"{fraction:.0%}"
+
+
 def significant(value, digits=3):
     """A figure with `digits` significant digits, without exponent."""
     if value == 0:
@@ -184,11 +189,11 @@ def fit_text(model, rows):
         if kind == "constant":
             worst = max(abs(y - a) / a for y in ys)
             parts.append(f"{label[key]} {significant(min(ys))} to {significant(max(ys))}, "
-                         f"mean {significant(a)}, every median within {worst:.0%} of it")
+                         f"mean {significant(a)}, every median within {percent(worst)} of it")
         else:
             worst = max(abs(a + b * m["x"] - m[key]) / m[key] for _, m in rows)
             how = ("through both medians" if len(rows) == 2
-                   else f"every median within {worst:.0%} of it")
+                   else f"every median within {percent(worst)} of it")
             parts.append(f"{label[key]} = {significant(a)} + {significant(b)} × {variable} "
                          f"({how})")
     if kind == "constant":
