@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 
+#include "common/Calendar.h"
 #include "host/MSXStruct.h"
 
 namespace msxbench {
@@ -66,6 +67,27 @@ const Bars& RealBars() {
     return b;
   }();
   return bars;
+}
+
+msx::HostDateTimeEntry IntradayClock::Next() {
+  if (slot_ == 78) {
+    slot_ = 0;
+    if (++day_ > msx::DaysInMonth(year_, month_)) {
+      day_ = 1;
+      if (++month_ > 12) month_ = 1, ++year_;
+    }
+  }
+  const int32_t minutes = 10 * 60 + 5 * slot_++;
+  return {(year_ * 100 + month_) * 100 + day_, (minutes / 60 * 100 + minutes % 60) * 1000};
+}
+
+IntradayChart::IntradayChart() : close(RealBars().close) {
+  for (int32_t i = 0; i < msx::kMaxBars; ++i) dates.push_back(clock.Next());
+  data.dates = dates.data();
+  data.close = Close();
+  data.symbol = symbol;
+  data.period = 'I';
+  data.interval = 5;
 }
 
 }  // namespace msxbench

@@ -1,7 +1,7 @@
 // The data exchange at the host's maximum of 65,500 bars: WriteData (lines
 // and handoff), WriteDataEx (basic layout and patterns) and ReadData (take
 // over, parse, align), on real files in the system's temporary folder.
-// Intraday bars, 78 five-minute bars a day, so that times are parsed too.
+// The chart has five-minute bars, so that times are parsed too.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -9,11 +9,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "PriceData.h"
 #include "Rates.h"
-#include "common/Calendar.h"
 #include "exchange/MSX_QMR_ReadData.h"
 #include "exchange/MSX_QMR_WriteData.h"
 #include "exchange/MSX_QMR_WriteDataEx.h"
@@ -25,33 +25,7 @@ namespace {
 using msx::HostSeries;
 using msx::kMaxBars;
 
-struct IntradayChart {
-  std::vector<msx::HostDateTimeEntry> dates;
-  std::vector<float> close;
-  std::vector<float> out = std::vector<float>(kMaxBars);
-  char symbol[8] = "BENCH";
-  msx::HostDataRecord data{};
-
-  IntradayChart() : close(msxbench::RealBars().close) {
-    int32_t year = 2000, month = 1, day = 3;
-    for (int32_t i = 0; i < kMaxBars; ++i) {
-      const int32_t slot = i % 78;
-      if (i > 0 && slot == 0 && ++day > msx::DaysInMonth(year, month)) {
-        day = 1;
-        if (++month > 12) month = 1, ++year;
-      }
-      const int32_t minutes = 10 * 60 + 5 * slot;
-      dates.push_back(
-          {(year * 100 + month) * 100 + day, (minutes / 60 * 100 + minutes % 60) * 1000});
-    }
-    data.dates = dates.data();
-    data.close = {close.data(), 0, kMaxBars - 1};
-    data.symbol = symbol;
-    data.period = 'I';
-    data.interval = 5;
-  }
-  HostSeries Close() { return {close.data(), 0, kMaxBars - 1}; }
-};
+using msxbench::IntradayChart;
 
 std::string Template() {
   return (std::filesystem::temp_directory_path() / "msx_bench_%S_%P.txt").string();
@@ -61,6 +35,13 @@ std::string FileName() {
 }
 void RemoveFiles() {
   for (const char* suffix : {"", ".out", ".in"}) std::remove((FileName() + suffix).c_str());
+}
+// The size of the data file written or read, for the cost per byte.
+void CountFileBytes(benchmark::State& state) {
+  std::error_code error;
+  const auto bytes = std::filesystem::file_size(FileName(), error);
+  if (error) state.SkipWithError("the data file is missing");
+  state.counters["file_bytes"] = error ? 0.0 : static_cast<double>(bytes);
 }
 
 void BM_WriteData(benchmark::State& state) {
@@ -73,6 +54,7 @@ void BM_WriteData(benchmark::State& state) {
     benchmark::DoNotOptimize(r);
   }
   msxbench::Rates(state);
+  CountFileBytes(state);
   RemoveFiles();
 }
 BENCHMARK(BM_WriteData)->Unit(benchmark::kMillisecond);
@@ -90,6 +72,7 @@ void BM_WriteDataEx(benchmark::State& state, const char* format) {
     benchmark::DoNotOptimize(r);
   }
   msxbench::Rates(state);
+  CountFileBytes(state);
   RemoveFiles();
 }
 BENCHMARK_CAPTURE(BM_WriteDataEx, basic, "")->Unit(benchmark::kMillisecond);
@@ -113,6 +96,7 @@ void BM_ReadData(benchmark::State& state) {
     state.ResumeTiming();
   }
   msxbench::Rates(state);
+  CountFileBytes(state);
   // The file holds 6 significant digits of each value.
   for (int32_t i = 0; i < kMaxBars; ++i) {
     const double written = chart.close[static_cast<std::size_t>(i)];

@@ -103,8 +103,9 @@ void BM_Jma(benchmark::State& state) {
 }
 BENCHMARK(BM_Jma)->Arg(14)->Arg(50)->Unit(benchmark::kMicrosecond);
 
-// The window length: the rank step sorts the whole window on every bar, 300
-// prices being the most a window holds.
+// The window length: every bar moves each price of the window one slot down
+// and corrects its rank for the price leaving and the price arriving (the
+// cost is bars times length), 300 prices being the most a window holds.
 void BM_Jtpo(benchmark::State& state) {
   std::vector<float> close = msxbench::RealBars().close;
   std::vector<float> out(kMaxBars);
@@ -115,7 +116,7 @@ void BM_Jtpo(benchmark::State& state) {
     benchmark::DoNotOptimize(r);
     benchmark::DoNotOptimize(out.data());
   }
-  Rates(state);
+  Rates(state, state.range(0));
 }
 BENCHMARK(BM_Jtpo)->Arg(14)->Arg(100)->Arg(300)->Unit(benchmark::kMillisecond);
 
