@@ -2,6 +2,10 @@
 # The one test command: installs what is missing (Debian packages), builds
 # the three targets and runs every suite:
 #   - native: unit tests and the end-to-end suite against msx_qmr.so;
+#   - the same native suites once more under AddressSanitizer and
+#     UndefinedBehaviorSanitizer, and under ThreadSanitizer all but the
+#     single-threaded input sweeps (among them charts calculated at once on
+#     eight threads); any sanitizer report fails its test;
 #   - the indicator test vectors, re-derived by the models in exact arithmetic;
 #   - the product DLL (win32): its export table, imports and version resource;
 #   - Windows under Wine: the end-to-end suite against the win64 DLL, and the
@@ -47,6 +51,12 @@ build() {  # build PRESET [CMAKE OPTIONS...]: warnings are errors
 
 step "native build" build native
 step "native unit and end-to-end tests" ctest --test-dir build/native --output-on-failure -j2
+# The sanitizer options (halt on the first report, leaks, suppressions) are
+# the test presets' environment in CMakePresets.json.
+step "asan build" build asan
+step "native tests under ASan and UBSan" ctest --preset asan -j2
+step "tsan build" build tsan
+step "native tests under TSan" ctest --preset tsan -j2
 # The models run on Debian's python3, where install-deps.sh puts mpmath.
 step "test vectors against the exact models" \
   sh -c '/usr/bin/python3 tests/models/volatility_model.py check >/dev/null &&

@@ -9,12 +9,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cctype>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <mutex>
 
 #include "platform/IniText.h"
 #include "platform/Platform.h"
@@ -419,6 +421,11 @@ Status AppendToFile(const std::string& path, std::string_view bytes) {
 
 namespace {
 
+// One profile write at a time in the process, as the Windows profile API
+// does: each reads the whole file and replaces it, so two at once would
+// each drop what the other wrote.
+constinit std::mutex gProfileWrites;
+
 // The settings file's text; empty when it cannot be read (missing included).
 std::string SettingsText(const std::string& path) {
   std::string text;
@@ -431,7 +438,9 @@ std::string SettingsText(const std::string& path) {
 // part. The file keeps its permissions. On failure path is untouched and
 // the temporary file is gone.
 Status ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
-  static unsigned counter = 0;
+  // A name of its own for every replace in the process, whichever thread
+  // makes it: the file is opened exclusively, so a shared name would fail.
+  static constinit std::atomic<unsigned> counter{0};
   const std::string temp =
       path + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(++counter);
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -476,6 +485,7 @@ std::string ReadProfileText(const std::string& path, const std::string& section,
 
 Status WriteProfileText(const std::string& path, const std::string& section, const std::string& key,
                         const std::string& value) {
+  const std::lock_guard<std::mutex> oneAtATime(gProfileWrites);
   std::string text;
   const Status read = ReadWholeFile(path, &text);
   if (!read.ok()) {

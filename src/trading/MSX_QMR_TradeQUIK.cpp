@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <mutex>
 #include <optional>
 
 #include "common/GuardedCall.h"
@@ -182,6 +183,7 @@ int32_t WriteOrderLine(TradingSettings& settings, const std::string& classCode,
 
 BarRange ComputeTradeQuik(const HostDataRecord& data, const TradeQuikInputs& in,
                           TradingSettings& settings, float* out) {
+  const std::lock_guard<std::mutex> oneAtATime(settings.calculationLock());
   // The processed range: the chart's Close range, narrowed by each series
   // argument (by its last index only when its own range is not empty).
   BarRange range{data.close.first, data.close.last};

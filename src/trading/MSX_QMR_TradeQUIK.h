@@ -53,6 +53,7 @@ std::string ExpandOrderTemplate(const std::string& templateText, const OrderFiel
 // Reads TransId of the TradeQuik section (1 when absent or not an integer),
 // writes it back one higher and returns it. A write that cannot be done is a
 // fault ("Cannot write settings file PATH"): no number is handed out twice.
+// The caller holds the settings' calculation lock.
 int32_t NextTransId(TradingSettings& settings);
 
 // Builds one order line and appends it to the transaction file (OEM code
@@ -80,6 +81,8 @@ struct TradeQuikInputs {
 // the running total of their signed quantities into out over the processed
 // range, sends the order of the last bar if there is one, remembers the last
 // bar, and returns the range. Faults carry the messages the user sees.
+// Calculations of several charts at once take turns on the settings'
+// calculation lock.
 BarRange ComputeTradeQuik(const HostDataRecord& data, const TradeQuikInputs& in,
                           TradingSettings& settings, float* out);
 

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -84,8 +85,16 @@ class TradingSettings {
   TradeFileSettings tradeFile;
   TradeQuikSettings tradeQuik;
 
+  // Held by a TradeQuik calculation from its first read of the file to its
+  // last write. The charts of one host share the transaction counter, and
+  // two charts of one security may share a strategy instance's last bar
+  // seen; each calculation reads them and writes them back, so two at once
+  // could hand out one number twice or send one order twice.
+  std::mutex& calculationLock() { return calculationLock_; }
+
  private:
   std::string path_;  // empty: no file (reads give defaults, writes fail)
+  std::mutex calculationLock_;
 };
 
 // The library-wide object: null while closed.

@@ -1,11 +1,36 @@
 // The built library, loaded once per test program from beside it, as the
-// host would load it.
+// host would load it; and folders holding a copy of it with a settings file
+// of their own, for the tests whose functions write files beside it.
 #pragma once
+
+#include <string>
+#include <vector>
 
 #include "LoadedLibrary.h"
 
 namespace msxtest {
 
 const msxhost::LoadedLibrary& Library();
+
+// The lines of a CR LF text.
+std::vector<std::string> CrLfLines(const std::string& text);
+
+// A folder holding a copy of the built library and its settings file,
+// removed with everything in it at the end.
+class LibraryFolder {
+ public:
+  LibraryFolder(const std::string& name, const std::string& iniText);
+  ~LibraryFolder();
+  LibraryFolder(const LibraryFolder&) = delete;
+  LibraryFolder& operator=(const LibraryFolder&) = delete;
+
+  std::string Path(const std::string& name) const;
+  const std::string& library() const { return library_; }
+  const std::string& folder() const { return folder_; }
+
+ private:
+  std::string folder_;
+  std::string library_;
+};
 
 }  // namespace msxtest

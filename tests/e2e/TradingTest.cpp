@@ -4,7 +4,6 @@
 // and new processes.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -25,48 +24,6 @@ namespace {
 using msxhost::JoinPath;
 using msxhost::ReadWholeFile;
 using msxhost::WriteWholeFile;
-
-// The lines of a CR LF text.
-std::vector<std::string> CrLfLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    const std::size_t end = text.find("\r\n", at);
-    lines.push_back(text.substr(at, end == std::string::npos ? std::string::npos : end - at));
-    if (end == std::string::npos) break;
-    at = end + 2;
-  }
-  return lines;
-}
-
-// A folder holding a copy of the built library and its settings file.
-class LibraryFolder {
- public:
-  LibraryFolder(const std::string& name, const std::string& iniText) {
-    // A folder of this process's own: the suite may run twice at once.
-    folder_ = ::testing::TempDir() + name + "_" +
-              std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
-    std::filesystem::remove_all(folder_);
-    std::filesystem::create_directories(folder_);
-    library_ = JoinPath(folder_, msx::platform::LibraryFileName());
-    std::filesystem::copy_file(Library().path(), library_);
-    WriteWholeFile(JoinPath(folder_, "msx_qmr.ini"), iniText);
-  }
-  ~LibraryFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
-  LibraryFolder(const LibraryFolder&) = delete;
-  LibraryFolder& operator=(const LibraryFolder&) = delete;
-
-  std::string Path(const std::string& name) const { return JoinPath(folder_, name); }
-  const std::string& library() const { return library_; }
-  const std::string& folder() const { return folder_; }
-
- private:
-  std::string folder_;
-  std::string library_;
-};
 
 constexpr const char* kChart =
     "date,high,low,close,signal\n"

@@ -136,6 +136,31 @@ TEST_F(SettingsFile, AFailedWriteLeavesTheOldFileWhole) {
   EXPECT_EQ(files, 1);
 }
 
+// Charts calculated on several threads write into the one settings file at
+// once, each its own keys: every write succeeds and none drops another's.
+TEST_F(SettingsFile, WritesFromSeveralThreadsAtOnceAllLand) {
+  TradingSettings& s = Load();
+  constexpr int kThreads = 8;
+  constexpr int kKeys = 40;
+  const auto section = [](int t) { return std::string("C:\\Data\\SEC").append(std::to_string(t)); };
+  const auto key = [](int k) { return std::string("K").append(std::to_string(k)); };
+  std::vector<int> failed(kThreads, 0);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      for (int k = 0; k < kKeys; ++k)
+        failed[static_cast<std::size_t>(t)] += !s.WriteInteger(section(t), key(k), k);
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  for (int t = 0; t < kThreads; ++t) {
+    EXPECT_EQ(failed[static_cast<std::size_t>(t)], 0) << "thread " << t;
+    for (int k = 0; k < kKeys; ++k)
+      EXPECT_EQ(s.ReadInteger(section(t), key(k), -1), k) << section(t) << " " << key(k);
+  }
+  EXPECT_EQ(s.ReadText("TradeFile", "Author", "?"), "noname");
+}
+
 // A process killed at random moments while it takes transaction numbers:
 // after every kill the file parses, every other setting is there, and
 // TransId is at least the last number the process reported as taken.

@@ -17,12 +17,14 @@ namespace msxhost {
 struct CustomChoice {
   std::string text;
   int32_t id = 0;
+  bool operator==(const CustomChoice&) const = default;
 };
 
 struct ArgumentInfo {
   int32_t type = 0;  // msx::ArgumentType
   std::string name;
   std::vector<CustomChoice> choices;  // custom strings by index 0, 1, 2, ...
+  bool operator==(const ArgumentInfo&) const = default;
 };
 
 struct FunctionInfo {
@@ -30,6 +32,7 @@ struct FunctionInfo {
   std::string name;
   std::string description;
   std::vector<ArgumentInfo> arguments;
+  bool operator==(const FunctionInfo&) const = default;
 };
 
 // Everything the description entry points answered, read once at load.
@@ -38,6 +41,7 @@ struct LibraryInfo {
   int32_t functionCount = 0;
   int32_t version = 0;
   std::vector<FunctionInfo> functions;
+  bool operator==(const LibraryInfo&) const = default;
 };
 
 // "series", "numeric", "string", "custom", or "type N" for any other code.
