@@ -7,13 +7,18 @@
 // Every named quantity is a float (or a 32-bit integer): each formula runs in
 // extended precision and is rounded once, when its result is stored. Running
 // sums are therefore rounded at every step, and the results depend on it.
+// The bar loop takes the shortcuts of FastFloat.h to those very floats; the
+// extended formulas stay beside them, for the rare case the shortcut cannot
+// settle and for the check that both give the same results.
 #include "indicators/MSX_QMR_JMA.h"
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 
 #include "common/ExtendedMath.h"
+#include "common/FastFloat.h"
 #include "common/GuardedCall.h"
 
 namespace msx {
@@ -41,14 +46,20 @@ constexpr int32_t kSortedSlots = 128;  // sortedAverages: slot 0 and the history
 constexpr int32_t kWarmupDone = 31;
 constexpr float kSentinel = 1000000.0f;
 constexpr Ext kVolatilityFloor = 1e-10L;
+// The size of a rounded term that makes the margin of a formula's double
+// result: 2^-50 holds eight roundings to double and eight to extended.
+constexpr double kTermMargin = 0x1p-50;
 constexpr Ext kLn2 = 0.693147180559945309417232121458176568L;
 
 // The working state of one call, all of it inside the call's frame. Slot
 // numbers are those of the arrays' definitions (1-based where they are).
+template <JmaArithmetic kArithmetic>
 class JmaState {
  public:
   explicit JmaState(const JmaParameters& p)
-      : p_(p), decayPower_(p.bandDecay), betaPower_(p.smoothingBeta) {
+      : p_(p),
+        decayPower_(p.bandDecay),
+        betaPower_(p.smoothingBeta) {
     if (p.logFactor > 1) {
       // A ratio from capLow_ up to capHigh_ raised to bandExponent lies
       // above logFactor by far more than the power's error, and within the
@@ -59,6 +70,20 @@ class JmaState {
       capHigh_ = PowerExtended(std::numeric_limits<float>::max(), inverse) * (1 - 0x1p-32L);
       capDecay_ = StoreFloat(decayPower_(sqrtl(Ext{p.logFactor})));
       capP_ = StoreFloat(betaPower_(p.logFactor));
+      // The powers' shortcuts. Below fastCapLow_ a ratio's double is below
+      // capLow_ for certain; the ratios and exponents met there keep the
+      // powers' logarithms small. A power of exponent y then errs by
+      // 0.7 (y 2^-41 + 2^-52 |log2|) + 2^-48 of its size at most, and
+      // PowerExtended by 2^-60: the margin holds both for every exponent up
+      // to logFactor (bandExponent, the root of logFactor and
+      // relativeVolatility are all below it).
+      if (p.bandDecay > 0 && p.bandDecay < 1 && p.smoothingBeta > 0x1p-100f &&
+          p.smoothingBeta < 1) {
+        fastCapLow_ = static_cast<double>(capLow_ * (1 - 0x1p-40L));
+        log2Decay_ = FastLog2(p.bandDecay);
+        log2Beta_ = FastLog2(p.smoothingBeta);
+        powerMargin_ = (double{p.logFactor} + 1) * 0x1p-40;
+      }
     }
     sortedAverages_[0] = 0;
     std::fill(sortedAverages_ + 1, sortedAverages_ + 64, -kSentinel);
@@ -87,20 +112,27 @@ class JmaState {
 
  private:
   void Sample(float s, float x) {
-    const float du = StoreFloat(Ext{s} - upperBand_);
-    const float dl = StoreFloat(Ext{s} - lowerBand_);
-    const float bandDistance = std::fabs(du) > std::fabs(dl) ? std::fabs(du) : std::fabs(dl);
-    const float sampleVolatility = StoreFloat(bandDistance + kVolatilityFloor);
+    const float du = Once(s, upperBand_, std::minus<>());
+    const float dl = Once(s, lowerBand_, std::minus<>());
+    const float upperDistance = std::fabs(du);
+    const float lowerDistance = std::fabs(dl);
+    const float bandDistance = upperDistance > lowerDistance ? upperDistance : lowerDistance;
+    const double floored = double{bandDistance} + 1e-10;  // 1e-10L within 1e-26
+    const float sampleVolatility = Store(floored, floored * kTermMargin + 1e-25,
+                                         [&] { return bandDistance + kVolatilityFloor; });
 
     averageSlot_ = averageSlot_ <= 1 ? kHistory : averageSlot_ - 1;
     volatilitySlot_ = volatilitySlot_ <= 1 ? kRingSlots : volatilitySlot_ - 1;
     if (sampleCount_ < kSortedSlots) ++sampleCount_;
 
     float& oldest = volatilityRing_[volatilitySlot_];
-    volatilitySum_ = StoreFloat(Ext{volatilitySum_} + sampleVolatility - oldest);
+    const double added = double{volatilitySum_} + sampleVolatility;
+    const double sum = added - oldest;
+    volatilitySum_ = Store(sum, (std::fabs(added) + std::fabs(sum)) * kTermMargin,
+                           [&] { return Ext{volatilitySum_} + sampleVolatility - oldest; });
     oldest = sampleVolatility;
-    const float averageVolatility =
-        StoreFloat(Ext{volatilitySum_} / (sampleCount_ > kRingSlots ? kRingSlots : sampleCount_));
+    const float averageVolatility = Once(
+        volatilitySum_, static_cast<float>(std::min(sampleCount_, kRingSlots)), std::divides<>());
     const float referenceVolatility = UpdateHistory(averageVolatility);
 
     warmupCount_ = std::min(warmupCount_ + 1, kWarmupDone);
@@ -108,25 +140,16 @@ class JmaState {
     if (warmupCount_ == kWarmupDone) {
       // A yardstick of zero or below leaves the power without a real result.
       if (!(referenceVolatility > 0)) RaiseFault(kInvalidFloatOperation);
-      const Ext ratio = Ext{bandDistance} / referenceVolatility;
-      // Up to 1 the power stays at most 1 whatever the exponent, and the
-      // floor of 1 applies: the power only when it can matter (a NaN goes
-      // there and fails).
-      float r = 1;
-      if (ratio >= capLow_ && ratio < capHigh_) {
-        r = p_.logFactor;
-      } else if (!(ratio <= 1)) {
-        r = StoreFloat(PowerExtended(ratio, p_.bandExponent));
-      }
-      if (r > p_.logFactor) r = p_.logFactor;
-      relativeVolatility_ = r >= 1 ? r : 1;
-      decay = relativeVolatility_ == 1 ? p_.bandDecay
-              : relativeVolatility_ == p_.logFactor
+      relativeVolatility_ = RelativeVolatility(bandDistance, referenceVolatility);
+      const float r = relativeVolatility_;
+      decay = r == 1 ? p_.bandDecay
+              : r == p_.logFactor
                   ? capDecay_
-                  : StoreFloat(decayPower_(sqrtl(Ext{relativeVolatility_})));
+                  : Power(log2Decay_, std::sqrt(double{r}),
+                          [&] { return decayPower_(sqrtl(Ext{r})); });
     }
-    upperBand_ = du > 0 ? s : StoreFloat(Ext{s} - Ext{du} * decay);
-    lowerBand_ = dl < 0 ? s : StoreFloat(Ext{s} - Ext{dl} * decay);
+    upperBand_ = du > 0 ? s : Band(s, du, decay);
+    lowerBand_ = dl < 0 ? s : Band(s, dl, decay);
     if (warmupCount_ < kWarmupDone) {
       jmaValue_ = x;
       if (warmupCount_ == kFillBars) {
@@ -134,6 +157,37 @@ class JmaState {
         increment_ = SlopeEstimate(x);
       }
     }
+  }
+
+  // The ratio of the bar's band distance to the yardstick (positive) raised
+  // to bandExponent, between 1 and logFactor.
+  float RelativeVolatility(float bandDistance, float referenceVolatility) const {
+    // The ratio is at most 1 exactly when the distance is at most the
+    // yardstick: two floats apart differ by 2^-24 of their size at least.
+    if (shortcuts_ && bandDistance <= referenceVolatility) return 1;
+    const double fastRatio = double{bandDistance} / referenceVolatility;
+    auto ratio = [&] { return Ext{bandDistance} / referenceVolatility; };
+    float r = 1;
+    if (shortcuts_ && fastRatio < fastCapLow_) {
+      r = Power(FastLog2(fastRatio), p_.bandExponent,
+                [&] { return PowerExtended(ratio(), p_.bandExponent); });
+    } else if (ratio() >= capLow_ && ratio() < capHigh_) {
+      r = p_.logFactor;
+    } else if (!(ratio() <= 1)) {
+      // Up to 1 the power stays at most 1 whatever the exponent, and the
+      // floor of 1 applies: the power only when it can matter (a NaN goes
+      // there and fails).
+      r = StoreFloat(PowerExtended(ratio(), p_.bandExponent));
+    }
+    if (r > p_.logFactor) r = p_.logFactor;
+    return r >= 1 ? r : 1;
+  }
+
+  // A band that follows the price back by decay of its distance.
+  float Band(float s, float distance, float decay) const {
+    const double band = double{s} - double{distance} * decay;  // the product is exact
+    return Store(band, std::fabs(band) * kTermMargin,
+                 [&] { return Ext{s} - Ext{distance} * decay; });
   }
 
   // The sorted history of the averaged volatilities: slots that are not yet
@@ -156,14 +210,13 @@ class JmaState {
       stored = v;
       // The search for o: up while the slot's value is smaller, down while
       // it is larger, stopping at an equal one; six halving steps at most.
+      // Once stopped, every later step meets the same value and stays.
       // Written without branches, as their outcome cannot be foreseen.
       int32_t slot = 64;
-      bool found = false;
+#pragma GCC unroll 6
       for (int32_t step = 32; step >= 1; step /= 2) {
         const float a = sortedAverages_[slot];
-        const int32_t move = (int32_t{a < o} - int32_t{a > o}) * step;
-        slot += found ? 0 : move;
-        found |= !(a < o) && !(a > o);
+        slot += (int32_t{a < o} - int32_t{a > o}) * step;
       }
       removeSlot = slot;
     }
@@ -171,14 +224,13 @@ class JmaState {
     // The slot for v: up while the slot's value is smaller, down while the
     // one below it is larger too, else stop. The last slot is reached only
     // on the last step; past its value, v goes past the end.
+    // Once stopped, every later step meets the same values and stays.
     int32_t insertSlot = 64;
-    bool placed = false;
+#pragma GCC unroll 6
     for (int32_t step = 32; step >= 1; step /= 2) {
       const bool atOrAbove = sortedAverages_[insertSlot] >= v;
       const bool belowAbove = sortedAverages_[insertSlot - 1] > v;
-      const int32_t move = atOrAbove ? (belowAbove ? -step : 0) : step;
-      insertSlot += placed ? 0 : move;
-      placed |= atOrAbove && !belowAbove;
+      insertSlot += (int32_t{!atOrAbove} - int32_t{atOrAbove && belowAbove}) * step;
     }
     if (insertSlot == kSortedSlots - 1 && v > sortedAverages_[kSortedSlots - 1])
       insertSlot = kSortedSlots;  // past the end
@@ -200,44 +252,34 @@ class JmaState {
     if (filling) {
       windowSum_ = 0;
       for (int32_t j = windowLow_; j <= windowHigh_; ++j)
-        windowSum_ = StoreFloat(Ext{windowSum_} + sortedAverages_[j]);
+        windowSum_ = Once(windowSum_, sortedAverages_[j], std::plus<>());
     }
-    return StoreFloat(Ext{windowSum_} / (windowHigh_ - windowLow_ + 1));
+    return Once(windowSum_, static_cast<float>(windowHigh_ - windowLow_ + 1), std::divides<>());
   }
 
   // Once the history is full the window keeps its slots: the sum takes in
   // the value that enters it and gives up the one that leaves, judged on the
-  // array before the move.
+  // array before the move. Slot 0 always holds 0, which stands for nothing
+  // entering or leaving (the sum is never -0, so adding or taking 0 leaves
+  // it as it is). Indexes and selections instead of branches, as the slots
+  // cannot be foreseen.
   void SlideWindowSum(int32_t r, int32_t i, float v) {
     const int32_t wl = windowLow_;
     const int32_t wh = windowHigh_;
     const float* a = sortedAverages_;
-    auto add = [&](float value) { windowSum_ = StoreFloat(Ext{windowSum_} + value); };
-    auto subtract = [&](float value) { windowSum_ = StoreFloat(Ext{windowSum_} - value); };
-    if (r >= i) {
-      if (wh + 1 > i && wl - 1 < i) {
-        add(v);
-      } else if (wl > i && wl - 1 < r) {
-        add(a[wl - 1]);
-      }
-    } else if (wl >= i) {
-      if (wh + 1 < i && wh + 1 > r) add(a[wh + 1]);
-    } else if (wh + 2 > i) {
-      add(v);
-    } else if (wh + 1 < i && wh + 1 > r) {
-      add(a[wh + 1]);
-    }
-    if (r > i) {
-      if (wl - 1 < r && wh + 1 > r) {
-        subtract(a[r]);
-      } else if (wh < r && wh + 1 > i) {
-        subtract(a[wh]);
-      }
-    } else if (wh + 1 > r && wl - 1 < r) {
-      subtract(a[r]);
-    } else if (wl > r && wl < i) {
-      subtract(a[wl]);
-    }
+    const bool down = r >= i;  // the values between move up a slot
+    const bool entersAsItself = down ? wh + 1 > i && wl - 1 < i : wl < i && wh + 2 > i;
+    const bool entersFromBelow = down && wl > i && wl - 1 < r;
+    const bool entersFromAbove = !down && wh + 1 < i && wh + 1 > r;
+    const int32_t enteringSlot = entersFromBelow ? wl - 1 : entersFromAbove ? wh + 1 : 0;
+    const float entering = entersAsItself ? v : a[enteringSlot];
+
+    const bool leavesItself = wl - 1 < r && wh + 1 > r;
+    const bool leavesAtTop = r > i && wh < r && wh + 1 > i;
+    const bool leavesAtBottom = r <= i && wl > r && wl < i;
+    const int32_t leavingSlot = leavesItself ? r : leavesAtTop ? wh : leavesAtBottom ? wl : 0;
+
+    windowSum_ = Once(Once(windowSum_, entering, std::plus<>()), a[leavingSlot], std::minus<>());
   }
 
   // The filter's first increment: the price's slope over about bandLength
@@ -255,27 +297,70 @@ class JmaState {
 
   void Filter(float x) {
     const Ext beta = p_.smoothingBeta;
-    const float p = relativeVolatility_ == 1 ? p_.smoothingBeta
-                    : relativeVolatility_ == p_.logFactor
+    const float r = relativeVolatility_;
+    const float p = r == 1 ? p_.smoothingBeta
+                    : r == p_.logFactor
                         ? capP_
-                        : StoreFloat(betaPower_(relativeVolatility_));
-    ema_ = StoreFloat((1 - Ext{p}) * x + Ext{p} * ema_);
-    correction_ = StoreFloat((Ext{x} - ema_) * (1 - beta) + beta * correction_);
-    const float e = StoreFloat(Ext{p_.phaseFactor} * correction_ + ema_);
-    const float m = StoreFloat(Ext{p} * -2);
-    const float q = StoreFloat(Ext{p} * p);
-    const float f = StoreFloat(Ext{m} + q + 1);
-    increment_ = StoreFloat((Ext{e} - jmaValue_) * f + Ext{q} * increment_);
-    jmaValue_ = StoreFloat(Ext{jmaValue_} + increment_);
+                        : Power(log2Beta_, r, [&] { return betaPower_(r); });
+    // In double precision products of two floats are exact; the margins
+    // count the terms that are rounded.
+    const double following = (1 - double{p}) * x;
+    const double ema = following + double{p} * ema_;
+    ema_ = Store(ema, (std::fabs(following) + std::fabs(ema)) * kTermMargin,
+                 [&] { return (1 - Ext{p}) * x + Ext{p} * ema_; });
+    const double gap = (double{x} - ema_) * (1 - double{p_.smoothingBeta});
+    const double correction = gap + double{p_.smoothingBeta} * correction_;
+    correction_ = Store(correction, (std::fabs(gap) + std::fabs(correction)) * kTermMargin,
+                        [&] { return (Ext{x} - ema_) * (1 - beta) + beta * correction_; });
+    const double lead = double{p_.phaseFactor} * correction_ + ema_;
+    const float e = Store(lead, std::fabs(lead) * kTermMargin,
+                          [&] { return Ext{p_.phaseFactor} * correction_ + ema_; });
+    const float m = Once(p, -2.0f, std::multiplies<>());
+    const float q = Once(p, p, std::multiplies<>());
+    const double mq = double{m} + q;
+    const double weight = mq + 1;
+    const float f = Store(weight, (std::fabs(mq) + std::fabs(weight)) * kTermMargin,
+                          [&] { return Ext{m} + q + 1; });
+    const double step = (double{e} - jmaValue_) * f;
+    const double increment = step + double{q} * increment_;
+    increment_ = Store(increment, (std::fabs(step) + std::fabs(increment)) * kTermMargin,
+                       [&] { return (Ext{e} - jmaValue_) * f + Ext{q} * increment_; });
+    jmaValue_ = Once(jmaValue_, increment_, std::plus<>());
+  }
+
+  // A formula's stored float: by its shortcut, or from the extended formula
+  // alone.
+  template <class Exact>
+  float Store(double value, double margin, Exact exact) const {
+    if constexpr (shortcuts_) return StoreNear(value, margin, exact);
+    return StoreFloat(exact());
+  }
+  // 2^(y log2Base), the power of a base whose logarithm is given.
+  template <class Exact>
+  float Power(double log2Base, double y, Exact exact) const {
+    const double z = y * log2Base;
+    if (!shortcuts_ || !(std::fabs(z) <= 1000)) return StoreFloat(exact());
+    const double power = FastExp2(z);
+    return StoreNear(power, power * powerMargin_, exact);
+  }
+  template <class Op>
+  float Once(float a, float b, Op op) const {
+    if constexpr (shortcuts_) return StoreOnce(a, b, op);
+    return StoreFloat(op(Ext{a}, Ext{b}));
   }
 
   const JmaParameters p_;
+  static constexpr bool shortcuts_ = kArithmetic == JmaArithmetic::kShortcuts;
   const FixedBasePower decayPower_;  // bandDecay^y
   const FixedBasePower betaPower_;   // smoothingBeta^y
   // The capped case: ratios whose power is logFactor once stored and
   // capped, and the two powers of relativeVolatility = logFactor.
   Ext capLow_ = std::numeric_limits<Ext>::infinity();
   Ext capHigh_ = 0;
+  double fastCapLow_ = -1;  // no shortcut to the powers without
+  double log2Decay_ = 0;
+  double log2Beta_ = 0;
+  double powerMargin_ = std::numeric_limits<double>::infinity();
   float capDecay_ = 0;
   float capP_ = 0;
   float priceBuffer_[kBufferSlots + 1] = {};
@@ -333,18 +418,24 @@ JmaParameters DeriveJmaParameters(int32_t length, int32_t phase) {
 }
 
 BarRange ComputeJma(const HostSeries& close, const HostSeries& price, float length, float phase,
-                    float* out) {
+                    float* out, JmaArithmetic arithmetic) {
   BarRange range = CommonRange(close, price);
   range.last = std::max(range.first, range.last);
   const JmaParameters parameters = DeriveJmaParameters(RoundToInt32(length), RoundToInt32(phase));
   if (range.first < 0) RaiseFault(kRangeCheckError);
 
-  JmaState state(parameters);
-  const float* in = price.values;
   // Bars up to 65499 are inside the host's arrays; a last index beyond it
   // fails after them, as a checked index would on bar 65500.
+  const float* in = price.values;
   const int32_t last = std::min(range.last, kMaxIndex);
-  for (int32_t b = range.first; b <= last; ++b) out[b] = state.Bar(in[b]);
+  auto run = [&](auto&& state) {
+    for (int32_t b = range.first; b <= last; ++b) out[b] = state.Bar(in[b]);
+  };
+  if (arithmetic == JmaArithmetic::kShortcuts) {
+    run(JmaState<JmaArithmetic::kShortcuts>(parameters));
+  } else {
+    run(JmaState<JmaArithmetic::kExtendedOnly>(parameters));
+  }
   if (range.last > kMaxIndex) RaiseFault(kRangeCheckError);
 
   const int32_t l = parameters.length;

@@ -34,8 +34,12 @@ JmaParameters DeriveJmaParameters(int32_t length, int32_t phase);
 // error"; an overflowing range an "Integer overflow"; a float operation
 // without a real result (a NaN or infinite price, a volatility yardstick of
 // zero or below) an "Invalid floating point operation".
+// The arithmetic of the bar loop: the shortcuts to the stored floats, or the
+// extended formulas alone (slower; the same results, which tests check).
+enum class JmaArithmetic { kShortcuts, kExtendedOnly };
+
 BarRange ComputeJma(const HostSeries& close, const HostSeries& price, float length, float phase,
-                    float* out);
+                    float* out, JmaArithmetic arithmetic = JmaArithmetic::kShortcuts);
 
 void LoadJma();
 

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "FaultOf.h"
 #include "IndicatorChart.h"
 #include "common/MSX_QMR_CommonFunc.h"
 #include "indicators/MSX_QMR_JMA.h"
@@ -248,6 +251,71 @@ TEST_F(Jma, WrongArgumentCountsLeaveTheResultRecordUntouched) {
   EXPECT_STREQ(c.rec.szExtendedError, "poison");
   EXPECT_EQ(c.result.first, kUnsetIndex);
   EXPECT_EQ(c.R(0), kPoison);
+}
+
+// The bar loop's shortcuts must store exactly the floats of the extended
+// formulas. The series are chosen to reach their rare paths: prices on
+// coarse grids and flat stretches put many results exactly on or next to a
+// float's rounding boundary, wild moves reach the cap of the volatility
+// ratio and the float range's ends, and tiny prices the denormals.
+TEST(JmaShortcuts, StoreTheFloatsOfTheExtendedFormulasBitForBit) {
+  std::mt19937_64 random(20261208);
+  std::uniform_real_distribution<double> unit(0, 1);
+  auto walk = [&](int n, double start, double step, double grid, double flatChance) {
+    std::vector<float> p;
+    double x = start;
+    for (int i = 0; i < n; ++i) {
+      if (unit(random) >= flatChance) x += step * (unit(random) - 0.5);
+      if (x <= grid) x = start;
+      p.push_back(static_cast<float>(grid > 0 ? std::round(x / grid) * grid : x));
+    }
+    return p;
+  };
+  auto wild = [&](int n, double scale) {
+    std::vector<float> p;
+    for (int i = 0; i < n; ++i)
+      p.push_back(static_cast<float>(scale * std::exp2(40 * (unit(random) - 0.5))));
+    return p;
+  };
+  std::vector<std::vector<float>> series = {
+      walk(4000, 500, 4, 0.01, 0),     walk(4000, 500, 4, 0.01, 0.3),
+      walk(4000, 100, 6, 1, 0.5),      walk(4000, 100, 3, 0.25, 0.8),
+      walk(4000, 1, 0.01, 0, 0),       walk(4000, 1e6, 1e4, 0, 0.1),
+      walk(4000, 1e-40, 1e-41, 0, 0),  wild(4000, 1),
+      wild(4000, 1e30),                wild(4000, 1e-30),
+  };
+  int faults = 0;
+  for (size_t k = 0; k < series.size(); ++k) {
+    std::vector<float>& p = series[k];
+    const HostSeries price{p.data(), 0, static_cast<int32_t>(p.size()) - 1};
+    for (float length : {0.0f, 1.0f, 2.0f, 5.0f, 7.0f, 14.0f, 20.0f, 50.0f, 300.0f, 65499.0f}) {
+      for (float phase : {-100.0f, 0.0f, 37.0f, 100.0f}) {
+        std::vector<float> fast(p.size(), -1.0f);
+        std::vector<float> exact(p.size(), -1.0f);
+        BarRange fastRange{};
+        BarRange exactRange{};
+        const std::string fastFault = FaultOf([&] {
+          fastRange = ComputeJma(price, price, length, phase, fast.data());
+        });
+        const std::string exactFault = FaultOf([&] {
+          exactRange = ComputeJma(price, price, length, phase, exact.data(),
+                                  JmaArithmetic::kExtendedOnly);
+        });
+        ASSERT_EQ(fastFault, exactFault) << "series " << k << " L " << length << " P " << phase;
+        faults += fastFault != "no fault";
+        if (fastFault == "no fault") {
+          EXPECT_EQ(fastRange.first, exactRange.first);
+          EXPECT_EQ(fastRange.last, exactRange.last);
+        }
+        for (size_t i = 0; i < p.size(); ++i) {
+          ASSERT_EQ(std::memcmp(&fast[i], &exact[i], sizeof(float)), 0)
+              << "series " << k << " L " << length << " P " << phase << " bar " << i << ": "
+              << fast[i] << " against " << exact[i];
+        }
+      }
+    }
+  }
+  EXPECT_LT(faults, 400 / 2);  // most calls run through
 }
 
 }  // namespace

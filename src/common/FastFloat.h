@@ -1,0 +1,154 @@
+// Shortcuts to the float that a formula of extended precision stores.
+//
+// The indicators' named quantities are floats, each the result of a formula
+// evaluated in extended precision and rounded once when stored. The x87 unit
+// that does extended arithmetic is slow, above all when a float goes to
+// memory and straight back, so hot loops may take these shortcuts, which
+// give the very same floats:
+//
+// - One operation (+ - * /) on float operands: the float unit rounds the
+//   exact result once; extended precision rounds it to 64 bits and then to
+//   24, which gives the same float, 64 bits being more than twice 24 plus 2.
+//   StoreOnce takes the float unit's result.
+// - Longer formulas run in double precision, and the caller states a margin
+//   that holds both the double result's distance from the exact one and the
+//   extended result's. When every number within the margin of the double
+//   result rounds to one float, that float is the stored one; otherwise,
+//   rarely, StoreNear evaluates the formula in extended precision after all.
+//   A margin of 2^-50 of the size of each rounded term is more than eight
+//   double roundings (2^-53) and eight extended ones (2^-64) together.
+// - Powers: the base-2 logarithm and exponential in double precision from
+//   tables and short polynomials, with stated errors.
+//
+// Faults stay as they are: whatever is not a finite float goes to the
+// extended formula and StoreFloat.
+#pragma once
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "common/Checked.h"
+
+namespace msx {
+
+// op(a, b) on float operands as the extended formula stores it.
+template <class Op>
+float StoreOnce(float a, float b, Op op) {
+  const float r = op(a, b);
+  if (std::isfinite(r)) [[likely]]
+    return r;
+  return StoreFloat(op(static_cast<long double>(a), static_cast<long double>(b)));
+}
+
+// The float that a formula stores: the nearest to value when every number
+// within margin of value rounds to it, else exact()'s, the formula evaluated
+// in extended precision.
+template <class Exact>
+float StoreNear(double value, double margin, Exact exact) {
+  const float f = static_cast<float>(value);
+  // The boundaries of f's rounding lie half a gap to its neighbours away,
+  // the gap below |f| being the smaller one. A NaN, an infinity and 0 fail
+  // the test (0's neighbour below is no number).
+  const float size = std::fabs(f);
+  const float below = std::bit_cast<float>(std::bit_cast<uint32_t>(size) - 1);
+  const double halfGap = 0.5 * (size - below);  // exact
+  if (std::fabs(value - f) + margin < halfGap) [[likely]]
+    return f;
+  return StoreFloat(exact());
+}
+
+namespace fast_float {
+
+constexpr int kTableBits = 7;
+constexpr int kTableSize = 1 << kTableBits;
+constexpr long double kLn2 = 0.693147180559945309417232121458176568L;
+
+// The tables are computed by the compiler, in extended precision to within a
+// few units of its last place, then rounded to double.
+struct Tables {
+  double exp2[kTableSize];         // 2^(j/128)
+  double reciprocal[kTableSize];   // r_j: the double nearest 1/(1 + (j + 1/2)/128)
+  double minusLog2Of[kTableSize];  // -log2(r_j), for that very double
+};
+
+constexpr long double ExpSeries(long double x) {  // |x| < 1
+  long double term = 1;
+  long double sum = 1;
+  for (int k = 1; k < 30; ++k) {
+    term *= x / k;
+    sum += term;
+  }
+  return sum;
+}
+
+constexpr long double LnSeries(long double x) {  // x in [1/2, 1]: 2 atanh((x - 1) / (x + 1))
+  const long double s = (x - 1) / (x + 1);
+  const long double s2 = s * s;
+  long double term = s;
+  long double sum = 0;
+  for (int k = 1; k < 60; k += 2) {
+    sum += term / k;
+    term *= s2;
+  }
+  return 2 * sum;
+}
+
+constexpr Tables MakeTables() {
+  Tables t{};
+  for (int j = 0; j < kTableSize; ++j) {
+    t.exp2[j] = static_cast<double>(ExpSeries(kLn2 * j / kTableSize));
+    t.reciprocal[j] = static_cast<double>(1 / (1 + (j + 0.5L) / kTableSize));
+    t.minusLog2Of[j] = static_cast<double>(-LnSeries(t.reciprocal[j]) / kLn2);
+  }
+  return t;
+}
+
+inline constexpr Tables kTables = MakeTables();
+
+}  // namespace fast_float
+
+// log2 x for a positive normal double x, within 2^-41 + 2^-50 |log2 x|: the
+// t^5 term left out (2^-41.7 at most) and the roundings.
+inline double FastLog2(double x) {
+  using namespace fast_float;
+  const uint64_t bits = std::bit_cast<uint64_t>(x);
+  const int exponent = static_cast<int>(bits >> 52) - 1023;
+  const int j = static_cast<int>(bits >> (52 - kTableBits)) & (kTableSize - 1);
+  const double m = std::bit_cast<double>((bits & 0x000FFFFFFFFFFFFFull) | 0x3FF0000000000000ull);
+  const double t = m * kTables.reciprocal[j] - 1;  // |t| < 2^-8: m r_j is within 2^-8 of 1
+  // log2(1 + t) = (t - t^2/2 + t^3/3 - t^4/4 + ...) / ln 2
+  constexpr double a1 = static_cast<double>(1 / kLn2);
+  constexpr double a2 = static_cast<double>(-1 / (2 * kLn2));
+  constexpr double a3 = static_cast<double>(1 / (3 * kLn2));
+  constexpr double a4 = static_cast<double>(-1 / (4 * kLn2));
+  const double t2 = t * t;
+  const double series = t * (a1 + t * a2) + t2 * t * (a3 + t * a4);
+  return (exponent + kTables.minusLog2Of[j]) + series;
+}
+
+// 2^z for |z| <= 1000, within 2^-48 of it: the x^5 term left out (2^-49.5
+// at most) and the roundings.
+inline double FastExp2(double z) {
+  using namespace fast_float;
+  // z to the nearest multiple of 1/128: 1.5 * 2^45 leaves 7 fraction bits.
+  constexpr double kShift = 0x1.8p45;
+  const double shifted = z + kShift;
+  const double whole = shifted - kShift;  // exact
+  const double f = z - whole;             // exact, |f| <= 1/256
+  const int64_t k = std::bit_cast<int64_t>(shifted) - std::bit_cast<int64_t>(kShift);
+  const int j = static_cast<int>(k & (kTableSize - 1));
+  const int64_t n = k >> kTableBits;  // floor(k / 128)
+  // 2^f - 1 = x + x^2/2 + x^3/6 + x^4/24 + ..., x = f ln 2
+  constexpr double b1 = static_cast<double>(kLn2);
+  constexpr double b2 = static_cast<double>(kLn2 * kLn2 / 2);
+  constexpr double b3 = static_cast<double>(kLn2 * kLn2 * kLn2 / 6);
+  constexpr double b4 = static_cast<double>(kLn2 * kLn2 * kLn2 * kLn2 / 24);
+  const double f2 = f * f;
+  const double series = f * (b1 + f * b2) + f2 * f * (b3 + f * b4);
+  const double scaled = kTables.exp2[j] + kTables.exp2[j] * series;  // within [1/2, 2]
+  return std::bit_cast<double>(std::bit_cast<int64_t>(scaled) + n * (int64_t{1} << 52));
+}
+
+}  // namespace msx
