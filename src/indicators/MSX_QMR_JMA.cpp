@@ -13,6 +13,8 @@
 #include "indicators/MSX_QMR_JMA.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -148,8 +150,12 @@ class JmaState {
                   : Power(log2Decay_, std::sqrt(double{r}),
                           [&] { return decayPower_(sqrtl(Ext{r})); });
     }
-    upperBand_ = du > 0 ? s : Band(s, du, decay);
-    lowerBand_ = dl < 0 ? s : Band(s, dl, decay);
+    // Both bands are formed, then chosen: whether the price left a band
+    // cannot be foreseen.
+    const float upperFollowing = Band(s, du, decay);
+    const float lowerFollowing = Band(s, dl, decay);
+    upperBand_ = du > 0 ? s : upperFollowing;
+    lowerBand_ = dl < 0 ? s : lowerFollowing;
     if (warmupCount_ < kWarmupDone) {
       jmaValue_ = x;
       if (warmupCount_ == kFillBars) {
@@ -208,46 +214,23 @@ class JmaState {
     } else {
       const float o = stored;  // stored 127 samples ago
       stored = v;
-      // The search for o: up while the slot's value is smaller, down while
-      // it is larger, stopping at an equal one; six halving steps at most.
-      // Once stopped, every later step meets the same value and stays.
-      // Written without branches, as their outcome cannot be foreseen.
-      int32_t slot = 64;
-#pragma GCC unroll 6
-      for (int32_t step = 32; step >= 1; step /= 2) {
-        const float a = sortedAverages_[slot];
-        slot += (int32_t{a < o} - int32_t{a > o}) * step;
-      }
-      removeSlot = slot;
+      removeSlot = SearchStored(o);
     }
-
-    // The slot for v: up while the slot's value is smaller, down while the
-    // one below it is larger too, else stop. The last slot is reached only
-    // on the last step; past its value, v goes past the end.
-    // Once stopped, every later step meets the same values and stays.
-    int32_t insertSlot = 64;
-#pragma GCC unroll 6
-    for (int32_t step = 32; step >= 1; step /= 2) {
-      const bool atOrAbove = sortedAverages_[insertSlot] >= v;
-      const bool belowAbove = sortedAverages_[insertSlot - 1] > v;
-      insertSlot += (int32_t{!atOrAbove} - int32_t{atOrAbove && belowAbove}) * step;
-    }
-    if (insertSlot == kSortedSlots - 1 && v > sortedAverages_[kSortedSlots - 1])
-      insertSlot = kSortedSlots;  // past the end
+    const int32_t insertSlot = SearchInsertion(v);
 
     if (!filling) SlideWindowSum(removeSlot, insertSlot, v);
 
+    // The values between the two slots move a slot towards the removed one,
+    // and v takes the slot that frees up beside the insertion slot.
     const int32_t r = removeSlot;
     const int32_t i = insertSlot;
-    if (r == i) {
-      sortedAverages_[i] = v;
-    } else if (r < i) {
-      std::copy(sortedAverages_ + r + 1, sortedAverages_ + i, sortedAverages_ + r);
-      sortedAverages_[i - 1] = v;
-    } else {
-      std::copy_backward(sortedAverages_ + i, sortedAverages_ + r, sortedAverages_ + r + 1);
-      sortedAverages_[i] = v;
-    }
+    const bool up = r < i;  // v goes above the removed value's slot
+    const int32_t from = up ? r + 1 : i;
+    const int32_t to = up ? r : i + 1;
+    const int32_t count = up ? i - 1 - r : r - i;
+    std::memmove(sortedAverages_ + to, sortedAverages_ + from,
+                 sizeof(float) * static_cast<size_t>(count));
+    sortedAverages_[up ? i - 1 : i] = v;
 
     if (filling) {
       windowSum_ = 0;
@@ -255,6 +238,33 @@ class JmaState {
         windowSum_ = Once(windowSum_, sortedAverages_[j], std::plus<>());
     }
     return Once(windowSum_, static_cast<float>(windowHigh_ - windowLow_ + 1), std::divides<>());
+  }
+
+  // The search for o: up while the slot's value is smaller, down while it
+  // is larger, stopping at an equal one; six halving steps at most. Once
+  // stopped, every later step meets the same value and stays. Written
+  // without branches, as their outcome cannot be foreseen.
+  int32_t SearchStored(float o) const {
+    const float* at = sortedAverages_ + 64;
+#pragma GCC unroll 6
+    for (ptrdiff_t step = 32; step >= 1; step /= 2)
+      at += (ptrdiff_t{*at < o} - ptrdiff_t{*at > o}) * step;
+    return static_cast<int32_t>(at - sortedAverages_);
+  }
+
+  // The search for v's slot: up while the slot's value is smaller, down
+  // while the one below it is larger too, else stop. The last slot is
+  // reached only on the last step; past its value, v goes past the end.
+  int32_t SearchInsertion(float v) const {
+    const float* at = sortedAverages_ + 64;
+#pragma GCC unroll 6
+    for (ptrdiff_t step = 32; step >= 1; step /= 2) {
+      const bool atOrAbove = at[0] >= v;
+      const bool belowAbove = at[-1] > v;
+      at += (ptrdiff_t{!atOrAbove} - ptrdiff_t{atOrAbove && belowAbove}) * step;
+    }
+    const int32_t slot = static_cast<int32_t>(at - sortedAverages_);
+    return slot == kSortedSlots - 1 && v > sortedAverages_[kSortedSlots - 1] ? kSortedSlots : slot;
   }
 
   // Once the history is full the window keeps its slots: the sum takes in
