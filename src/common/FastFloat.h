@@ -10,6 +10,12 @@
 //   exact result once; extended precision rounds it to 64 bits and then to
 //   24, which gives the same float, 64 bits being more than twice 24 plus 2.
 //   StoreOnce takes the float unit's result.
+// - A formula with exact operands and one rounding (a sum of products of
+//   two floats, which double precision holds exactly): the double result
+//   and the extended one round to the same float unless the double result
+//   lies exactly on a boundary between two floats. Rounding to double
+//   cannot cross such a boundary (it is a double itself) and lands on it
+//   whenever the extended result does. StoreRoundedOnce checks for that.
 // - Longer formulas run in double precision, and the caller states a margin
 //   that holds both the double result's distance from the exact one and the
 //   extended result's. When every number within the margin of the double
@@ -56,6 +62,21 @@ float StoreNear(double value, double margin, Exact exact) {
   const double halfGap = 0.5 * (size - below);  // exact
   if (std::fabs(value - f) + margin < halfGap) [[likely]]
     return f;
+  return StoreFloat(exact());
+}
+
+// The float that a formula of exact operands rounded once stores: value's
+// own unless value lies exactly halfway between two floats (its 29 bits
+// below a float's last place are 1 and zeros) or outside the normal floats
+// below 2^127 (where the float's grid changes, or the float overflows): then
+// exact()'s, the formula evaluated in extended precision.
+template <class Exact>
+float StoreRoundedOnce(double value, Exact exact) {
+  const uint64_t bits = std::bit_cast<uint64_t>(value);
+  const bool halfway = (bits & 0x1FFFFFFFu) == 0x10000000u;
+  const uint32_t binade = static_cast<uint32_t>(bits >> 52) & 0x7FFu;  // 1023 + exponent
+  if (!halfway && binade - (1023u - 126u) < 253u) [[likely]]
+    return static_cast<float>(value);
   return StoreFloat(exact());
 }
 

@@ -13,9 +13,9 @@
 #include "indicators/MSX_QMR_JMA.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstring>
-#include <cmath>
 #include <functional>
 #include <limits>
 
@@ -59,9 +59,7 @@ template <JmaArithmetic kArithmetic>
 class JmaState {
  public:
   explicit JmaState(const JmaParameters& p)
-      : p_(p),
-        decayPower_(p.bandDecay),
-        betaPower_(p.smoothingBeta) {
+      : p_(p), decayPower_(p.bandDecay), betaPower_(p.smoothingBeta) {
     if (p.logFactor > 1) {
       // A ratio from capLow_ up to capHigh_ raised to bandExponent lies
       // above logFactor by far more than the power's error, and within the
@@ -119,9 +117,11 @@ class JmaState {
     const float upperDistance = std::fabs(du);
     const float lowerDistance = std::fabs(dl);
     const float bandDistance = upperDistance > lowerDistance ? upperDistance : lowerDistance;
-    const double floored = double{bandDistance} + 1e-10;  // 1e-10L within 1e-26
-    const float sampleVolatility = Store(floored, floored * kTermMargin + 1e-25,
-                                         [&] { return bandDistance + kVolatilityFloor; });
+    // From 2^-8 on, the floor is below a quarter of the distance's last
+    // place and the sum rounds back to the distance.
+    const float sampleVolatility = shortcuts_ && bandDistance >= 0x1p-8f
+                                       ? bandDistance
+                                       : StoreFloat(bandDistance + kVolatilityFloor);
 
     averageSlot_ = averageSlot_ <= 1 ? kHistory : averageSlot_ - 1;
     volatilitySlot_ = volatilitySlot_ <= 1 ? kRingSlots : volatilitySlot_ - 1;
@@ -144,11 +144,10 @@ class JmaState {
       if (!(referenceVolatility > 0)) RaiseFault(kInvalidFloatOperation);
       relativeVolatility_ = RelativeVolatility(bandDistance, referenceVolatility);
       const float r = relativeVolatility_;
-      decay = r == 1 ? p_.bandDecay
-              : r == p_.logFactor
-                  ? capDecay_
-                  : Power(log2Decay_, std::sqrt(double{r}),
-                          [&] { return decayPower_(sqrtl(Ext{r})); });
+      decay = r == 1              ? p_.bandDecay
+              : r == p_.logFactor ? capDecay_
+                                  : Power(log2Decay_, std::sqrt(double{r}),
+                                          [&] { return decayPower_(sqrtl(Ext{r})); });
     }
     // Both bands are formed, then chosen: whether the price left a band
     // cannot be foreseen.
@@ -192,8 +191,7 @@ class JmaState {
   // A band that follows the price back by decay of its distance.
   float Band(float s, float distance, float decay) const {
     const double band = double{s} - double{distance} * decay;  // the product is exact
-    return Store(band, std::fabs(band) * kTermMargin,
-                 [&] { return Ext{s} - Ext{distance} * decay; });
+    return RoundedOnce(band, [&] { return Ext{s} - Ext{distance} * decay; });
   }
 
   // The sorted history of the averaged volatilities: slots that are not yet
@@ -214,9 +212,9 @@ class JmaState {
     } else {
       const float o = stored;  // stored 127 samples ago
       stored = v;
-      removeSlot = SearchStored(o);
+      removeSlot = FindStored(o);
     }
-    const int32_t insertSlot = SearchInsertion(v);
+    const int32_t insertSlot = FindInsertion(v);
 
     if (!filling) SlideWindowSum(removeSlot, insertSlot, v);
 
@@ -238,6 +236,42 @@ class JmaState {
         windowSum_ = Once(windowSum_, sortedAverages_[j], std::plus<>());
     }
     return Once(windowSum_, static_cast<float>(windowHigh_ - windowLow_ + 1), std::divides<>());
+  }
+
+  // The searches below stop where the values around the slot say; each
+  // halving step needs two comparisons and the step before it. Slots 1 to
+  // 127 are in order, so the first slot whose value is not below x takes
+  // one comparison a step. Where that slot holds o alone, or v lies
+  // strictly between it and the slot below, the searches stop there too
+  // (from every other slot they move towards it); otherwise (equal values,
+  // or prices beyond the sentinels that made o leave early) they run.
+  int32_t FindStored(float o) const {
+    if constexpr (shortcuts_) {
+      const float* a = sortedAverages_;
+      const int32_t k = FirstNotBelow(o);
+      if (k < kSortedSlots && a[k] == o && a[k - 1] < o && (k == kSortedSlots - 1 || a[k + 1] > o))
+        return k;
+    }
+    return SearchStored(o);
+  }
+
+  int32_t FindInsertion(float v) const {
+    if constexpr (shortcuts_) {
+      const float* a = sortedAverages_;
+      const int32_t k = FirstNotBelow(v);
+      if (a[k - 1] < v && (k == kSortedSlots || a[k] > v)) return k;
+    }
+    return SearchInsertion(v);
+  }
+
+  // The first of slots 1 to 127 whose value is not below x, or 128: each
+  // step halves the slots left (127, 64, 32, ... 1).
+  int32_t FirstNotBelow(float x) const {
+    static constexpr ptrdiff_t kHalves[] = {63, 32, 16, 8, 4, 2, 1};
+    const float* base = sortedAverages_ + 1;
+#pragma GCC unroll 7
+    for (const ptrdiff_t half : kHalves) base += ptrdiff_t{base[half] < x} * half;
+    return static_cast<int32_t>(base - sortedAverages_) + int32_t{*base < x};
   }
 
   // The search for o: up while the slot's value is smaller, down while it
@@ -308,10 +342,9 @@ class JmaState {
   void Filter(float x) {
     const Ext beta = p_.smoothingBeta;
     const float r = relativeVolatility_;
-    const float p = r == 1 ? p_.smoothingBeta
-                    : r == p_.logFactor
-                        ? capP_
-                        : Power(log2Beta_, r, [&] { return betaPower_(r); });
+    const float p = r == 1              ? p_.smoothingBeta
+                    : r == p_.logFactor ? capP_
+                                        : Power(log2Beta_, r, [&] { return betaPower_(r); });
     // In double precision products of two floats are exact; the margins
     // count the terms that are rounded.
     const double following = (1 - double{p}) * x;
@@ -323,14 +356,17 @@ class JmaState {
     correction_ = Store(correction, (std::fabs(gap) + std::fabs(correction)) * kTermMargin,
                         [&] { return (Ext{x} - ema_) * (1 - beta) + beta * correction_; });
     const double lead = double{p_.phaseFactor} * correction_ + ema_;
-    const float e = Store(lead, std::fabs(lead) * kTermMargin,
-                          [&] { return Ext{p_.phaseFactor} * correction_ + ema_; });
+    const float e = RoundedOnce(lead, [&] { return Ext{p_.phaseFactor} * correction_ + ema_; });
     const float m = Once(p, -2.0f, std::multiplies<>());
     const float q = Once(p, p, std::multiplies<>());
     const double mq = double{m} + q;
     const double weight = mq + 1;
-    const float f = Store(weight, (std::fabs(mq) + std::fabs(weight)) * kTermMargin,
-                          [&] { return Ext{m} + q + 1; });
+    // From p = 2^-13 on, both sums are exact (53 bits hold them from 2 down
+    // to q's last place), in double as in extended precision.
+    const float f = shortcuts_ && p >= 0x1p-13f
+                        ? static_cast<float>(weight)
+                        : Store(weight, (std::fabs(mq) + std::fabs(weight)) * kTermMargin,
+                                [&] { return Ext{m} + q + 1; });
     const double step = (double{e} - jmaValue_) * f;
     const double increment = step + double{q} * increment_;
     increment_ = Store(increment, (std::fabs(step) + std::fabs(increment)) * kTermMargin,
@@ -343,6 +379,11 @@ class JmaState {
   template <class Exact>
   float Store(double value, double margin, Exact exact) const {
     if constexpr (shortcuts_) return StoreNear(value, margin, exact);
+    return StoreFloat(exact());
+  }
+  template <class Exact>
+  float RoundedOnce(double value, Exact exact) const {
+    if constexpr (shortcuts_) return StoreRoundedOnce(value, exact);
     return StoreFloat(exact());
   }
   // 2^(y log2Base), the power of a base whose logarithm is given.

@@ -278,28 +278,33 @@ TEST(JmaShortcuts, StoreTheFloatsOfTheExtendedFormulasBitForBit) {
     return p;
   };
   std::vector<std::vector<float>> series = {
-      walk(4000, 500, 4, 0.01, 0),     walk(4000, 500, 4, 0.01, 0.3),
-      walk(4000, 100, 6, 1, 0.5),      walk(4000, 100, 3, 0.25, 0.8),
-      walk(4000, 1, 0.01, 0, 0),       walk(4000, 1e6, 1e4, 0, 0.1),
-      walk(4000, 1e-40, 1e-41, 0, 0),  wild(4000, 1),
-      wild(4000, 1e30),                wild(4000, 1e-30),
+      walk(4000, 500, 4, 0.01, 0),
+      walk(4000, 500, 4, 0.01, 0.3),
+      walk(4000, 100, 6, 1, 0.5),
+      walk(4000, 100, 3, 0.25, 0.8),
+      walk(4000, 1, 0.01, 0, 0),
+      walk(4000, 1e6, 1e4, 0, 0.1),
+      walk(4000, 1e-40, 1e-41, 0, 0),
+      wild(4000, 1),
+      wild(4000, 1e30),
+      wild(4000, 1e-30),
   };
   int faults = 0;
   for (size_t k = 0; k < series.size(); ++k) {
     std::vector<float>& p = series[k];
     const HostSeries price{p.data(), 0, static_cast<int32_t>(p.size()) - 1};
-    for (float length : {0.0f, 1.0f, 2.0f, 5.0f, 7.0f, 14.0f, 20.0f, 50.0f, 300.0f, 65499.0f}) {
+    for (float length :
+         {0.0f, 1.0f, 2.0f, 5.0f, 7.0f, 14.0f, 20.0f, 50.0f, 300.0f, 65499.0f, 1e9f}) {
       for (float phase : {-100.0f, 0.0f, 37.0f, 100.0f}) {
         std::vector<float> fast(p.size(), -1.0f);
         std::vector<float> exact(p.size(), -1.0f);
         BarRange fastRange{};
         BarRange exactRange{};
-        const std::string fastFault = FaultOf([&] {
-          fastRange = ComputeJma(price, price, length, phase, fast.data());
-        });
+        const std::string fastFault =
+            FaultOf([&] { fastRange = ComputeJma(price, price, length, phase, fast.data()); });
         const std::string exactFault = FaultOf([&] {
-          exactRange = ComputeJma(price, price, length, phase, exact.data(),
-                                  JmaArithmetic::kExtendedOnly);
+          exactRange =
+              ComputeJma(price, price, length, phase, exact.data(), JmaArithmetic::kExtendedOnly);
         });
         ASSERT_EQ(fastFault, exactFault) << "series " << k << " L " << length << " P " << phase;
         faults += fastFault != "no fault";
@@ -315,7 +320,7 @@ TEST(JmaShortcuts, StoreTheFloatsOfTheExtendedFormulasBitForBit) {
       }
     }
   }
-  EXPECT_LT(faults, 400 / 2);  // most calls run through
+  EXPECT_LT(faults, 440 / 2);  // most calls run through
 }
 
 }  // namespace
