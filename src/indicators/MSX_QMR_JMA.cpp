@@ -345,16 +345,25 @@ class JmaState {
     const float p = r == 1              ? p_.smoothingBeta
                     : r == p_.logFactor ? capP_
                                         : Power(log2Beta_, r, [&] { return betaPower_(r); });
-    // In double precision products of two floats are exact; the margins
-    // count the terms that are rounded.
+    // In double precision a product of two floats is exact, and so is one
+    // of a float and 1 - w for a float w from 2^-6 to 1 (29 bits at most).
+    // A difference of two floats is exact when it is a float itself. Where
+    // every product is exact the formula is rounded once; elsewhere the
+    // margins count the terms that are rounded.
+    auto exactDifference = [](float a, float b) { return double{a - b} == double{a} - b; };
     const double following = (1 - double{p}) * x;
     const double ema = following + double{p} * ema_;
-    ema_ = Store(ema, (std::fabs(following) + std::fabs(ema)) * kTermMargin,
-                 [&] { return (1 - Ext{p}) * x + Ext{p} * ema_; });
+    auto exactEma = [&] { return (1 - Ext{p}) * x + Ext{p} * ema_; };
+    ema_ = p >= 0x1p-6f
+               ? RoundedOnce(ema, exactEma)
+               : Store(ema, (std::fabs(following) + std::fabs(ema)) * kTermMargin, exactEma);
     const double gap = (double{x} - ema_) * (1 - double{p_.smoothingBeta});
     const double correction = gap + double{p_.smoothingBeta} * correction_;
-    correction_ = Store(correction, (std::fabs(gap) + std::fabs(correction)) * kTermMargin,
-                        [&] { return (Ext{x} - ema_) * (1 - beta) + beta * correction_; });
+    auto exactCorrection = [&] { return (Ext{x} - ema_) * (1 - beta) + beta * correction_; };
+    correction_ = p_.smoothingBeta >= 0x1p-6f && exactDifference(x, ema_)
+                      ? RoundedOnce(correction, exactCorrection)
+                      : Store(correction, (std::fabs(gap) + std::fabs(correction)) * kTermMargin,
+                              exactCorrection);
     const double lead = double{p_.phaseFactor} * correction_ + ema_;
     const float e = RoundedOnce(lead, [&] { return Ext{p_.phaseFactor} * correction_ + ema_; });
     const float m = Once(p, -2.0f, std::multiplies<>());
@@ -369,8 +378,11 @@ class JmaState {
                                 [&] { return Ext{m} + q + 1; });
     const double step = (double{e} - jmaValue_) * f;
     const double increment = step + double{q} * increment_;
-    increment_ = Store(increment, (std::fabs(step) + std::fabs(increment)) * kTermMargin,
-                       [&] { return (Ext{e} - jmaValue_) * f + Ext{q} * increment_; });
+    auto exactIncrement = [&] { return (Ext{e} - jmaValue_) * f + Ext{q} * increment_; };
+    increment_ = exactDifference(e, jmaValue_)
+                     ? RoundedOnce(increment, exactIncrement)
+                     : Store(increment, (std::fabs(step) + std::fabs(increment)) * kTermMargin,
+                             exactIncrement);
     jmaValue_ = Once(jmaValue_, increment_, std::plus<>());
   }
 
