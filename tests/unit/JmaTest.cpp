@@ -11,6 +11,7 @@
 
 #include "FaultOf.h"
 #include "IndicatorChart.h"
+#include "common/FloatEnvironment.h"
 #include "common/MSX_QMR_CommonFunc.h"
 #include "indicators/MSX_QMR_JMA.h"
 
@@ -259,6 +260,9 @@ TEST_F(Jma, WrongArgumentCountsLeaveTheResultRecordUntouched) {
 // float's rounding boundary, wild moves reach the cap of the volatility
 // ratio and the float range's ends, and tiny prices the denormals.
 TEST(JmaShortcuts, StoreTheFloatsOfTheExtendedFormulasBitForBit) {
+  // As in a call: the float environment the computation is written for, and
+  // the flags it raises kept from the tests that follow.
+  const FloatEnvironmentScope environment;
   std::mt19937_64 random(20261208);
   std::uniform_real_distribution<double> unit(0, 1);
   auto walk = [&](int n, double start, double step, double grid, double flatChance) {
