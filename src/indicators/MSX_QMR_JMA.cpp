@@ -16,6 +16,9 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <functional>
 #include <limits>
 
@@ -240,15 +243,15 @@ class JmaState {
 
   // The searches below stop where the values around the slot say; each
   // halving step needs two comparisons and the step before it. Slots 1 to
-  // 127 are in order, so the first slot whose value is not below x takes
-  // one comparison a step. Where that slot holds o alone, or v lies
-  // strictly between it and the slot below, the searches stop there too
-  // (from every other slot they move towards it); otherwise (equal values,
-  // or prices beyond the sentinels that made o leave early) they run.
+  // 127 are in order, so the values below x count the slots before the first
+  // one not below x. Where that slot holds o alone, or v lies strictly
+  // between it and the slot below, the searches stop there too (from every
+  // other slot they move towards it); otherwise (equal values, or prices
+  // beyond the sentinels that made o leave early) they run.
   int32_t FindStored(float o) const {
     if constexpr (shortcuts_) {
       const float* a = sortedAverages_;
-      const int32_t k = FirstNotBelow(o);
+      const int32_t k = CountBelow(o);
       if (k < kSortedSlots && a[k] == o && a[k - 1] < o && (k == kSortedSlots - 1 || a[k + 1] > o))
         return k;
     }
@@ -258,20 +261,38 @@ class JmaState {
   int32_t FindInsertion(float v) const {
     if constexpr (shortcuts_) {
       const float* a = sortedAverages_;
-      const int32_t k = FirstNotBelow(v);
+      const int32_t k = CountBelow(v);
       if (a[k - 1] < v && (k == kSortedSlots || a[k] > v)) return k;
     }
     return SearchInsertion(v);
   }
 
-  // The first of slots 1 to 127 whose value is not below x, or 128: each
-  // step halves the slots left (127, 64, 32, ... 1).
-  int32_t FirstNotBelow(float x) const {
-    static constexpr ptrdiff_t kHalves[] = {63, 32, 16, 8, 4, 2, 1};
-    const float* base = sortedAverages_ + 1;
-#pragma GCC unroll 7
-    for (const ptrdiff_t half : kHalves) base += ptrdiff_t{base[half] < x} * half;
-    return static_cast<int32_t>(base - sortedAverages_) + int32_t{*base < x};
+  // How many slots hold a value below x (one at least). For x above 0 (the
+  // 0 of slot 0) that is the first of slots 1 to 127, which are in order,
+  // whose value is not below x, or 128. Counted four slots at a time, which
+  // takes no step after another as a search would.
+  int32_t CountBelow(float x) const {
+#if defined(__SSE2__)
+    const __m128 bound = _mm_set1_ps(x);
+    __m128i counts[4] = {};
+    // Unrolled whole, the loop would have every comparison formed first.
+#pragma GCC unroll 2
+    for (int32_t k = 0; k < kSortedSlots; k += 16) {
+      for (int32_t lane = 0; lane < 4; ++lane) {
+        const __m128 below = _mm_cmplt_ps(_mm_load_ps(sortedAverages_ + k + 4 * lane), bound);
+        counts[lane] = _mm_sub_epi32(counts[lane], _mm_castps_si128(below));  // -1 where below
+      }
+    }
+    __m128i sum =
+        _mm_add_epi32(_mm_add_epi32(counts[0], counts[1]), _mm_add_epi32(counts[2], counts[3]));
+    sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, _MM_SHUFFLE(1, 0, 3, 2)));
+    sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, _MM_SHUFFLE(2, 3, 0, 1)));
+    return std::max(_mm_cvtsi128_si32(sum), 1);
+#else
+    int32_t count = 0;
+    for (const float a : sortedAverages_) count += a < x;
+    return std::max(count, 1);
+#endif
   }
 
   // The search for o: up while the slot's value is smaller, down while it
@@ -434,7 +455,7 @@ class JmaState {
   int32_t sampleCount_ = 0;
   float averageRing_[kHistory + 1] = {};
   int32_t averageSlot_ = 0;
-  float sortedAverages_[kSortedSlots];
+  alignas(16) float sortedAverages_[kSortedSlots];
   int32_t fillLow_ = 64;
   int32_t fillHigh_ = 63;
   int32_t windowLow_ = 0;
