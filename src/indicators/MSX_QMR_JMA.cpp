@@ -290,30 +290,35 @@ class JmaState {
 
   // How many slots hold a value below x (one at least). For x above 0 (the
   // 0 of slot 0) that is the first of slots 1 to 127, which are in order,
-  // whose value is not below x, or 128. Counted four slots at a time, which
-  // takes no step after another as a search would.
+  // whose value is not below x, or 128. The last slots of the eight groups
+  // of 16 that are below x tell the group where the count ends (all of the
+  // groups before it lie below x); that group's slots are counted four at a
+  // time. No step waits on more than one before it, as a search's would.
   int32_t CountBelow(float x) const {
+    const float* a = sortedAverages_;
 #if defined(__SSE2__)
+    static constexpr int8_t kBits[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
     const __m128 bound = _mm_set1_ps(x);
-    __m128i counts[4] = {};
-    // Unrolled whole, the loop would have every comparison formed first.
-#pragma GCC unroll 2
-    for (int32_t k = 0; k < kSortedSlots; k += 16) {
-      for (int32_t lane = 0; lane < 4; ++lane) {
-        const __m128 below = _mm_cmplt_ps(_mm_load_ps(sortedAverages_ + k + 4 * lane), bound);
-        counts[lane] = _mm_sub_epi32(counts[lane], _mm_castps_si128(below));  // -1 where below
-      }
-    }
-    __m128i sum =
-        _mm_add_epi32(_mm_add_epi32(counts[0], counts[1]), _mm_add_epi32(counts[2], counts[3]));
-    sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, _MM_SHUFFLE(1, 0, 3, 2)));
-    sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, _MM_SHUFFLE(2, 3, 0, 1)));
-    return std::max(_mm_cvtsi128_si32(sum), 1);
+    const int32_t groups =
+        kBits[_mm_movemask_ps(_mm_cmplt_ps(_mm_set_ps(a[63], a[47], a[31], a[15]), bound))] +
+        kBits[_mm_movemask_ps(_mm_cmplt_ps(_mm_set_ps(a[127], a[111], a[95], a[79]), bound))];
+    const int32_t group = std::min(groups, 7);  // 8: every slot below, the last group's too
+    const float* slots = a + 16 * group;
+    __m128i below = _mm_setzero_si128();  // -1 in every lane below x, four times
+#pragma GCC unroll 4
+    for (int32_t k = 0; k < 16; k += 4)
+      below = _mm_add_epi32(below, _mm_castps_si128(_mm_cmplt_ps(_mm_load_ps(slots + k), bound)));
+    below = _mm_add_epi32(below, _mm_shuffle_epi32(below, _MM_SHUFFLE(1, 0, 3, 2)));
+    below = _mm_add_epi32(below, _mm_shuffle_epi32(below, _MM_SHUFFLE(2, 3, 0, 1)));
+    const int32_t inGroup = -_mm_cvtsi128_si32(below);
 #else
-    int32_t count = 0;
-    for (const float a : sortedAverages_) count += a < x;
-    return std::max(count, 1);
+    int32_t groups = 0;
+    for (int32_t k = 15; k < kSortedSlots; k += 16) groups += a[k] < x;
+    const float* slots = a + 16 * std::min(groups, 7);
+    int32_t inGroup = 0;
+    for (int32_t k = 0; k < 16; ++k) inGroup += slots[k] < x;
 #endif
+    return std::max(static_cast<int32_t>(slots - a) + inGroup, 1);
   }
 
   // The search for o: up while the slot's value is smaller, down while it
