@@ -76,8 +76,15 @@ void MoveOneSlot(float* to, const float* from, int32_t n) {
     }
     return;
   }
-#endif
+  // Up to three: each value read before its slot is written.
+  if (to < from) {
+    for (int32_t k = 0; k < n; ++k) to[k] = from[k];
+  } else {
+    for (int32_t k = n - 1; k >= 0; --k) to[k] = from[k];
+  }
+#else
   std::memmove(to, from, sizeof(float) * static_cast<size_t>(n));
+#endif
 }
 
 template <JmaArithmetic kArithmetic>
