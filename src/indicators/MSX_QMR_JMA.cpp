@@ -142,7 +142,20 @@ class JmaState {
     return jmaValue_;
   }
 
+  // Once the buffer, the warm-up and the history are full, every bar takes
+  // the same steps, and SteadyBar takes them without asking.
+  bool Steady() const {
+    return bufferCount_ == kBufferSlots && warmupCount_ == kWarmupDone &&
+           sampleCount_ == kSortedSlots;
+  }
+  float SteadyBar(float x) {
+    Sample<true>(x, x);
+    Filter(x);
+    return jmaValue_;
+  }
+
  private:
+  template <bool kSteady = false>
   void Sample(float s, float x) {
     const float du = Once(s, upperBand_, std::minus<>());
     const float dl = Once(s, lowerBand_, std::minus<>());
@@ -157,7 +170,7 @@ class JmaState {
 
     averageSlot_ = averageSlot_ <= 1 ? kHistory : averageSlot_ - 1;
     volatilitySlot_ = volatilitySlot_ <= 1 ? kRingSlots : volatilitySlot_ - 1;
-    if (sampleCount_ < kSortedSlots) ++sampleCount_;
+    if (!kSteady && sampleCount_ < kSortedSlots) ++sampleCount_;
 
     float& oldest = volatilityRing_[volatilitySlot_];
     const double added = double{volatilitySum_} + sampleVolatility;
@@ -165,13 +178,15 @@ class JmaState {
     volatilitySum_ = Store(sum, (std::fabs(added) + std::fabs(sum)) * kTermMargin,
                            [&] { return Ext{volatilitySum_} + sampleVolatility - oldest; });
     oldest = sampleVolatility;
-    const float averageVolatility = Once(
-        volatilitySum_, static_cast<float>(std::min(sampleCount_, kRingSlots)), std::divides<>());
-    const float referenceVolatility = UpdateHistory(averageVolatility);
+    const float averageVolatility =
+        Once(volatilitySum_,
+             static_cast<float>(kSteady ? kRingSlots : std::min(sampleCount_, kRingSlots)),
+             std::divides<>());
+    const float referenceVolatility = UpdateHistory<kSteady>(averageVolatility);
 
-    warmupCount_ = std::min(warmupCount_ + 1, kWarmupDone);
+    if (!kSteady) warmupCount_ = std::min(warmupCount_ + 1, kWarmupDone);
     float decay = p_.bandDecay;
-    if (warmupCount_ == kWarmupDone) {
+    if (kSteady || warmupCount_ == kWarmupDone) {
       // A yardstick of zero or below leaves the power without a real result.
       if (!(referenceVolatility > 0)) RaiseFault(kInvalidFloatOperation);
       relativeVolatility_ = RelativeVolatility(bandDistance, referenceVolatility);
@@ -187,7 +202,7 @@ class JmaState {
     const float lowerFollowing = Band(s, dl, decay);
     upperBand_ = du > 0 ? s : upperFollowing;
     lowerBand_ = dl < 0 ? s : lowerFollowing;
-    if (warmupCount_ < kWarmupDone) {
+    if (!kSteady && warmupCount_ < kWarmupDone) {
       jmaValue_ = x;
       if (warmupCount_ == kFillBars) {
         ema_ = x;
@@ -228,9 +243,10 @@ class JmaState {
 
   // The sorted history of the averaged volatilities: slots that are not yet
   // filled hold sentinels, the middle of the order is the trimmed mean.
+  template <bool kSteady>
   float UpdateHistory(float v) {
     int32_t removeSlot;
-    const bool filling = sampleCount_ <= kHistory;
+    const bool filling = !kSteady && sampleCount_ <= kHistory;
     float& stored = averageRing_[averageSlot_];
     if (filling) {
       stored = v;
@@ -546,7 +562,9 @@ BarRange ComputeJma(const HostSeries& close, const HostSeries& price, float leng
   const float* in = price.values;
   const int32_t last = std::min(range.last, kMaxIndex);
   auto run = [&](auto&& state) {
-    for (int32_t b = range.first; b <= last; ++b) out[b] = state.Bar(in[b]);
+    int32_t b = range.first;
+    for (; b <= last && !state.Steady(); ++b) out[b] = state.Bar(in[b]);
+    for (; b <= last; ++b) out[b] = state.SteadyBar(in[b]);
   };
   if (arithmetic == JmaArithmetic::kShortcuts) {
     run(JmaState<JmaArithmetic::kShortcuts>(parameters));
