@@ -78,9 +78,13 @@ void MoveOneSlot(float* to, const float* from, int32_t n) {
   }
   // Up to three: each value read before its slot is written.
   if (to < from) {
-    for (int32_t k = 0; k < n; ++k) to[k] = from[k];
+    if (n > 0) to[0] = from[0];
+    if (n > 1) to[1] = from[1];
+    if (n > 2) to[2] = from[2];
   } else {
-    for (int32_t k = n - 1; k >= 0; --k) to[k] = from[k];
+    if (n > 2) to[2] = from[2];
+    if (n > 1) to[1] = from[1];
+    if (n > 0) to[0] = from[0];
   }
 #else
   std::memmove(to, from, sizeof(float) * static_cast<size_t>(n));
