@@ -440,8 +440,9 @@ class JmaState {
                               exactCorrection);
     const double lead = double{p_.phaseFactor} * correction_ + ema_;
     const float e = RoundedOnce(lead, [&] { return Ext{p_.phaseFactor} * correction_ + ema_; });
-    const float m = Once(p, -2.0f, std::multiplies<>());
-    const float q = Once(p, p, std::multiplies<>());
+    // p lies in (0, 1]: its double and its square are finite floats.
+    const float m = shortcuts_ ? -2.0f * p : Once(p, -2.0f, std::multiplies<>());
+    const float q = shortcuts_ ? p * p : Once(p, p, std::multiplies<>());
     const double mq = double{m} + q;
     const double weight = mq + 1;
     // From p = 2^-13 on, both sums are exact (53 bits hold them from 2 down
