@@ -413,7 +413,7 @@ class JmaState {
     return StoreFloat((Ext{x} - atLo) * (1 - Ext{w}) / lo + (Ext{x} - atHi) * w / hi);
   }
 
-  void Filter(float x) {
+  [[gnu::always_inline]] void Filter(float x) {
     const Ext beta = p_.smoothingBeta;
     const float r = relativeVolatility_;
     const float p = r == 1              ? p_.smoothingBeta
