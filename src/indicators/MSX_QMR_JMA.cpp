@@ -64,6 +64,32 @@ constexpr Ext kLn2 = 0.693147180559945309417232121458176568L;
 // the first store, so that the overlapping last store moves it whole.
 void MoveOneSlot(float* to, const float* from, int32_t n) {
 #if defined(__SSE2__)
+  if (n >= 8) {  // eight at a time
+    if (to < from) {
+      const __m128 last0 = _mm_loadu_ps(from + n - 8);
+      const __m128 last1 = _mm_loadu_ps(from + n - 4);
+      for (int32_t k = 0; k < n - 8; k += 8) {
+        const __m128 low = _mm_loadu_ps(from + k);
+        const __m128 high = _mm_loadu_ps(from + k + 4);
+        _mm_storeu_ps(to + k, low);
+        _mm_storeu_ps(to + k + 4, high);
+      }
+      _mm_storeu_ps(to + n - 8, last0);
+      _mm_storeu_ps(to + n - 4, last1);
+    } else {
+      const __m128 first0 = _mm_loadu_ps(from);
+      const __m128 first1 = _mm_loadu_ps(from + 4);
+      for (int32_t k = n - 8; k > 0; k -= 8) {
+        const __m128 low = _mm_loadu_ps(from + k);
+        const __m128 high = _mm_loadu_ps(from + k + 4);
+        _mm_storeu_ps(to + k, low);
+        _mm_storeu_ps(to + k + 4, high);
+      }
+      _mm_storeu_ps(to, first0);
+      _mm_storeu_ps(to + 4, first1);
+    }
+    return;
+  }
   if (n >= 4) {
     if (to < from) {
       const __m128 last = _mm_loadu_ps(from + n - 4);
@@ -278,7 +304,12 @@ class JmaState {
     const int32_t from = up ? r + 1 : i;
     const int32_t to = up ? r : i + 1;
     const int32_t count = up ? i - 1 - r : r - i;
-    MoveOneSlot(sortedAverages_ + to, sortedAverages_ + from, count);
+    if constexpr (shortcuts_) {
+      MoveOneSlot(sortedAverages_ + to, sortedAverages_ + from, count);
+    } else {
+      std::memmove(sortedAverages_ + to, sortedAverages_ + from,
+                   sizeof(float) * static_cast<size_t>(count));
+    }
     sortedAverages_[up ? i - 1 : i] = v;
 
     if (filling) {
