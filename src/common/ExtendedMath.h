@@ -27,6 +27,8 @@
 
 namespace msx {
 
+inline constexpr long double kLn2 = 0.693147180559945309417232121458176568L;
+
 namespace extended_math {
 
 #if defined(__i386__) || defined(__x86_64__)

@@ -36,8 +36,13 @@
 #include <limits>
 
 #include "common/Checked.h"
+#include "common/ExtendedMath.h"
 
 namespace msx {
+
+// The margin a rounded term of a formula's double result adds, relative to
+// the term's size (see the top of this file).
+inline constexpr double kTermMargin = 0x1p-50;
 
 // op(a, b) on float operands as the extended formula stores it.
 template <class Op>
@@ -84,7 +89,6 @@ namespace fast_float {
 
 constexpr int kTableBits = 7;
 constexpr int kTableSize = 1 << kTableBits;
-constexpr long double kLn2 = 0.693147180559945309417232121458176568L;
 
 // The tables are computed by the compiler, in extended precision to within a
 // few units of its last place, then rounded to double.

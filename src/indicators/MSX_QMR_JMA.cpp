@@ -51,20 +51,15 @@ constexpr int32_t kSortedSlots = 128;  // sortedAverages: slot 0 and the history
 constexpr int32_t kWarmupDone = 31;
 constexpr float kSentinel = 1000000.0f;
 constexpr Ext kVolatilityFloor = 1e-10L;
-// The size of a rounded term that makes the margin of a formula's double
-// result: 2^-50 holds eight roundings to double and eight to extended.
-constexpr double kTermMargin = 0x1p-50;
-constexpr Ext kLn2 = 0.693147180559945309417232121458176568L;
 
-// The working state of one call, all of it inside the call's frame. Slot
-// numbers are those of the arrays' definitions (1-based where they are).
-// memmove of n floats a slot up or down (to is from + 1 or from - 1), four
-// at a time. The library's memmove picks its way by the size, a choice the
-// processor cannot foresee here. The group at the far end is loaded before
-// the first store, so that the overlapping last store moves it whole.
+// memmove of n floats a slot up or down (to is from + 1 or from - 1),
+// eight at a time. The library's memmove picks its way by the size, a
+// choice the processor cannot foresee here. The far end's values are loaded
+// before the first store, so that the overlapping last stores move them
+// whole.
 void MoveOneSlot(float* to, const float* from, int32_t n) {
 #if defined(__SSE2__)
-  if (n >= 8) {  // eight at a time
+  if (n >= 8) {
     if (to < from) {
       const __m128 last0 = _mm_loadu_ps(from + n - 8);
       const __m128 last1 = _mm_loadu_ps(from + n - 4);
@@ -117,6 +112,8 @@ void MoveOneSlot(float* to, const float* from, int32_t n) {
 #endif
 }
 
+// The working state of one call, all of it inside the call's frame. Slot
+// numbers are those of the arrays' definitions (1-based where they are).
 template <JmaArithmetic kArithmetic>
 class JmaState {
  public:
