@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "common/GuardedCall.h"
+#include "common/HostCall.h"
 
 namespace msx {
 namespace {
@@ -125,6 +125,7 @@ constinit const FunctionTable kJtpoTable{
     kHelpLines,
     /*emptyLineAfterHelp=*/true,
     /*codePageOnly=*/true,
+    {kTableCounts, ErrorPolicy::kFaultMessage, /*clearsErrorText=*/false, WhenNotOffered::kAnswersFailure},
 };
 
 BarRange ComputeJtpo(const HostSeries& close, const HostSeries& price, float length, float* out) {
@@ -143,10 +144,8 @@ BarRange ComputeJtpo(const HostSeries& close, const HostSeries& price, float len
   bool priceChanged = false;
   double lastPrice = 0;
 
-  // Bars up to 65499 are inside the host's arrays; a last index beyond it
-  // fails after them, as a checked index would on bar 65500.
-  const int32_t stop = std::min(last, kMaxIndex);
-  for (int32_t b = first; b <= stop; ++b) {
+  const HostBars bars(first, last);
+  for (int32_t b = first; b <= bars.stop; ++b) {
     const double x = Operand(price.values[b]);
     float value = 0;
     if (windowFill == 0) {
@@ -174,14 +173,12 @@ BarRange ComputeJtpo(const HostSeries& close, const HostSeries& price, float len
     }
     out[b] = value;
   }
-  if (last > kMaxIndex) RaiseFault(kRangeCheckError);
+  bars.End();
 
   const int64_t resultFirst = int64_t{first} + l;
   if (resultFirst > std::numeric_limits<int32_t>::max()) RaiseFault(kIntegerOverflow);
   return {static_cast<int32_t>(resultFirst), last};
 }
-
-void LoadJtpo() { RegisterFunction<kJtpoTable>(); }
 
 }  // namespace msx
 
@@ -190,9 +187,6 @@ using namespace msx;
 MSX_EXPORT int32_t MSX_CALL JTPO(const HostDataRecord* data, const HostSeriesArgs* series,
                                  const HostNumericArgs* numeric, const HostStringArgs* strings,
                                  const HostCustomArgs* custom, ResultRec* result) {
-  if (!AcceptsCall(kJtpoTable, data, series, numeric, strings, custom, result)) return -1;
-  return AnswerOffered(kJtpoTable, GuardedCall(result, ErrorPolicy::kFaultMessage, [&] {
-                         return ComputeJtpo(data->close, *series->items[0], numeric->items[0],
-                                            result->result->values);
-                       }));
+  return CallFunction(kJtpoTable, {data, series, numeric, strings, custom, result},
+                      [](const HostCall& c) { return ComputeJtpo(c.Data().close, c.Series(0), c.Numeric(0), c.Out()); });
 }

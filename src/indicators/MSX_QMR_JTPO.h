@@ -5,7 +5,7 @@
 
 #include "common/Checked.h"
 #include "host/MSXStruct.h"
-#include "host/Registry.h"
+#include "common/FunctionTable.h"
 
 namespace msx {
 
@@ -26,6 +26,5 @@ inline constexpr int32_t kJtpoMaxWindow = 300;
 // NaN price an "Invalid floating point operation".
 BarRange ComputeJtpo(const HostSeries& close, const HostSeries& price, float length, float* out);
 
-void LoadJtpo();
 
 }  // namespace msx

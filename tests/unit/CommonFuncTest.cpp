@@ -13,6 +13,7 @@
 #include "FaultOf.h"
 #include "common/Fault.h"
 #include "common/MSX_QMR_CommonFunc.h"
+#include "common/WeightedAverage.h"
 #include "host/MSXStruct.h"
 
 namespace msx {
