@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The one test command: installs what is missing (Debian packages), builds
 # the three targets and runs every suite:
-#   - native: unit tests and the end-to-end suite against msx_qmr.so;
+#   - native: unit tests and the end-to-end suite against msx_qmr.so, and
+#     the layering (the algorithm library reaches neither the platform nor
+#     the registry);
 #   - the same native suites once more under AddressSanitizer and
 #     UndefinedBehaviorSanitizer, and under ThreadSanitizer all but the
 #     single-threaded input sweeps (among them charts calculated at once on
@@ -50,6 +52,8 @@ build() {  # build PRESET [CMAKE OPTIONS...]: warnings are errors
 }
 
 step "native build" build native
+step "layering: the algorithm library without the platform and the registry" \
+  scripts/check-layering.sh build/native
 step "native unit and end-to-end tests" ctest --test-dir build/native --output-on-failure -j2
 # The sanitizer options (halt on the first report, leaks, suppressions) are
 # the test presets' environment in CMakePresets.json.

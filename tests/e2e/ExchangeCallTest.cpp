@@ -11,9 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "Poison.h"
 #include "HostRecords.h"
 #include "LibraryFixture.h"
 #include "platform/Platform.h"
+
+using msx::kPoison;
 
 namespace msxtest {
 namespace {
@@ -23,7 +26,6 @@ using msxhost::HostArray;
 using msxhost::HostResult;
 using msxhost::HostText;
 
-constexpr float kPoison = -4242.0f;
 
 std::string FileText(const std::string& path) {
   std::string bytes;

@@ -7,8 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "Poison.h"
 #include "HostRecords.h"
 #include "LibraryFixture.h"
+
+using msx::kPoison;
 
 namespace msxtest {
 namespace {
@@ -17,7 +20,6 @@ using msxhost::HostArguments;
 using msxhost::HostArray;
 using msxhost::HostResult;
 
-constexpr float kPoison = -4242.0f;
 
 // A call with every record owned here, the result poisoned.
 struct Call {

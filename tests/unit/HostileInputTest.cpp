@@ -302,7 +302,7 @@ class Backgrounds {
     Rng r(seed ^ 0xBAC6u);
     const std::vector<float> walk = RandomWalk(kMaxBars, static_cast<uint32_t>(seed));
     for (int kind = 0; kind < kValueKinds; ++kind) {
-      GuardedArray<float>& a = values_.emplace_back(kMaxBars, TestChart::kPoison, 0.0f);
+      GuardedArray<float>& a = values_.emplace_back(kMaxBars, kPoison, 0.0f);
       for (int32_t i = 0; i < kMaxBars; ++i) {
         const int k = kind == kValueKinds - 1 ? (i / 97) % (kValueKinds - 1) : kind;
         a[static_cast<std::size_t>(i)] = BackgroundValue(k, r, walk[static_cast<std::size_t>(i)]);
@@ -718,7 +718,7 @@ class ResultBlock {
 
   ResultRec* record = nullptr;
   HostSeries* series = nullptr;
-  GuardedArray<float> out{kMaxBars, TestChart::kPoison, TestChart::kPoison};
+  GuardedArray<float> out{kMaxBars, kPoison, kPoison};
 
  private:
   RecordPage page_;

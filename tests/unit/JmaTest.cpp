@@ -242,18 +242,6 @@ TEST_F(Jma, WithTheCodePageFlagClearItComputesButAnswersMinusOne) {
   for (int i = 0; i < 60; ++i) EXPECT_EQ(c.R(i), offered.R(i)) << i;
 }
 
-TEST_F(Jma, WrongArgumentCountsLeaveTheResultRecordUntouched) {
-  IndicatorChart c(Wavy(40), {14});
-  EXPECT_EQ(c.Call(JMA), -1);
-  c.numeric.count = 2;
-  c.series.count = 2;
-  c.series.items[1] = &c.price;
-  EXPECT_EQ(c.Call(JMA), -1);
-  EXPECT_STREQ(c.rec.szExtendedError, "poison");
-  EXPECT_EQ(c.result.first, kUnsetIndex);
-  EXPECT_EQ(c.R(0), kPoison);
-}
-
 // The bar loop's shortcuts must store exactly the floats of the extended
 // formulas. The series are chosen to reach their rare paths: prices on
 // coarse grids and flat stretches put many results exactly on or next to a

@@ -148,6 +148,15 @@ TEST_F(Jtpo, RangeFaults) {
   pastTheArrays.SetRange(65490, 65500);
   EXPECT_EQ(FaultOf(pastTheArrays), "Range check error");
   EXPECT_EQ(pastTheArrays.R(65499), 1.0f);  // written before the fault, stays
+
+  // A range that processes no bar faults at no bar, wherever it lies.
+  IndicatorChart nothingProcessed(Ramp(kMaxBars, 0, 1), {3});
+  nothingProcessed.data.close = {nothingProcessed.prices.data(), 65401, 65516};
+  nothingProcessed.price = {nothingProcessed.prices.data(), 65528, 65563};
+  ASSERT_EQ(nothingProcessed.Call(JTPO), 0) << nothingProcessed.rec.szExtendedError;
+  EXPECT_EQ(nothingProcessed.result.first, 65531);
+  EXPECT_EQ(nothingProcessed.result.last, 65516);
+  EXPECT_EQ(nothingProcessed.out, std::vector<float>(kMaxBars, kPoison));
 }
 
 TEST_F(Jtpo, LengthFaults) {
@@ -195,17 +204,6 @@ TEST_F(Jtpo, WithTheCodePageFlagClearItComputesButAnswersMinusOne) {
   EXPECT_EQ(c.R(7), 1.0f);
   EXPECT_EQ(c.result.first, 3);
   EXPECT_EQ(c.result.last, 7);
-}
-
-TEST_F(Jtpo, WrongArgumentCountsLeaveTheResultRecordUntouched) {
-  IndicatorChart c(Ramp(8, 1, 1), {3, 4});
-  EXPECT_EQ(c.Call(JTPO), -1);
-  c.numeric.count = 1;
-  c.custom.count = 1;
-  EXPECT_EQ(c.Call(JTPO), -1);
-  EXPECT_STREQ(c.rec.szExtendedError, "poison");
-  EXPECT_EQ(c.result.first, kUnsetIndex);
-  EXPECT_EQ(c.R(0), kPoison);
 }
 
 // The rank step written the plain way: the window moved slot by slot, a

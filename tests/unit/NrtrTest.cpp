@@ -8,6 +8,7 @@
 #include <limits>
 #include <vector>
 
+#include "Poison.h"
 #include "host/Export.h"
 #include "indicators/MSX_QMR_NRTR.h"
 
@@ -18,7 +19,6 @@ MSX_EXPORT int32_t MSX_CALL NRTR(const msx::HostDataRecord*, const msx::HostSeri
 namespace msx {
 namespace {
 
-constexpr float kPoison = -12345.0f;
 
 // One chart with Close, a constant Koefficient and High/Low ranges, calling
 // NRTR as the host does.
@@ -243,19 +243,6 @@ TEST(Nrtr, RunsInItsOwnFloatEnvironmentWhateverTheHostSet) {
   EXPECT_EQ(afterFault, kHostControlWord);
 }
 #endif
-
-TEST(Nrtr, WrongArgumentCountsLeaveTheResultRecordUntouched) {
-  NrtrChart c({10, 11, 12}, 2.0f);
-  c.series.count = 3;
-  c.series.items[2] = &c.p;
-  EXPECT_EQ(c.Call(), -1);
-  c.series.count = 2;
-  c.numeric.count = 1;
-  EXPECT_EQ(c.Call(), -1);
-  EXPECT_STREQ(c.rec.szExtendedError, "poison");
-  EXPECT_EQ(c.result.first, -77);
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(c.R(i), kPoison);
-}
 
 }  // namespace
 }  // namespace msx

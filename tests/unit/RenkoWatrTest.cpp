@@ -194,21 +194,5 @@ TEST(RenkoWatr, ShortChartsAndUnknownModesSetTheRangeOnly) {
   EXPECT_TRUE(unknown.Written().empty());
 }
 
-TEST(RenkoWatr, ArgumentCountsButNotTheStringCountMustMatch) {
-  RenkoChart withString(RandomWalk(40, 5, 60), 2, 5, RenkoMode::kAuto);
-  withString.strings.count = 1;  // never read
-  EXPECT_EQ(withString.Call(), 0);
-
-  RenkoChart twoSeries(RandomWalk(40, 5, 60), 2, 5, RenkoMode::kAuto);
-  twoSeries.AddClose();
-  RenkoChart noCustom(RandomWalk(40, 5, 60), 2, 5, RenkoMode::kAuto);
-  noCustom.custom.count = 0;
-  for (RenkoChart* c : {&twoSeries, &noCustom}) {
-    EXPECT_EQ(c->Call(), -1);
-    EXPECT_STREQ(c->Error(), "poison");  // not even cleared
-    EXPECT_TRUE(c->Written().empty());
-  }
-}
-
 }  // namespace
 }  // namespace msx

@@ -221,17 +221,5 @@ TEST_F(TradeFileCall, FaultsFailWithTheirMessageAfterTheRowsBefore) {
   EXPECT_EQ(chart.Error(), "Range check error");
 }
 
-TEST_F(TradeFileCall, WrongArgumentCountsTouchNothing) {
-  chart.SetClose({10, 11});
-  chart.series = {{&chart.close.record}, 1};
-  chart.custom = {{kLongOnly}, 1};
-  chart.texts = {"MAcross"};
-  chart.Prepare('D', 0);
-  EXPECT_EQ(Again(), -1);
-  EXPECT_EQ(chart.Error(), "poison");
-  EXPECT_EQ(chart.R(0), kPoison);
-  EXPECT_FALSE(std::filesystem::exists(TradePath()));
-}
-
 }  // namespace
 }  // namespace msx

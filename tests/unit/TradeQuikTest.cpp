@@ -348,14 +348,5 @@ TEST_F(TradeQuikCall, HostileInputsFailCleanlyAndSendNothing) {
   EXPECT_EQ(Seen("DateTime_" + std::string(5000, 'a') + "_CL1_1"), "20240102,0");
 }
 
-TEST_F(TradeQuikCall, WrongArgumentCountsTouchNothing) {
-  signal = {0, 1};
-  chart.texts = {"ACC1"};
-  EXPECT_EQ(Run(), -1);
-  EXPECT_EQ(chart.Error(), "poison");
-  EXPECT_EQ(chart.R(0), kPoison);
-  EXPECT_EQ(Seen(), "none");
-}
-
 }  // namespace
 }  // namespace msx

@@ -16,6 +16,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "Poison.h"
 #include "host/MSXStruct.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -150,8 +151,6 @@ inline std::vector<float> RandomWalk(size_t n, uint32_t seed, float start = 50, 
 
 class TestChart {
  public:
-  static constexpr float kPoison = -12345.0f;
-
   // Bars 0 to closes.size() - 1; high and low spread above and below the
   // close. Every array is the host's full length.
   explicit TestChart(const std::vector<float>& closes, float spread = 0) {

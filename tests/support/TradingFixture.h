@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "Poison.h"
+#include "TempFolder.h"
 #include "host/Export.h"
 #include "host/MSXStruct.h"
 #include "trading/TradingSettings.h"
@@ -63,8 +65,6 @@ inline void LimitFileSize(rlim_t bytes) {
   limit.rlim_cur = limit.rlim_max = bytes;
   ::setrlimit(RLIMIT_FSIZE, &limit);
 }
-
-constexpr float kPoison = -4242.0f;
 
 // A host array of kMaxBars values with a valid range.
 struct Series {
@@ -126,11 +126,7 @@ struct TradingChart {
 class TradingTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    folder_ = ::testing::TempDir() + "trading_" + info->test_suite_name() + "_" + info->name();
-    std::filesystem::remove_all(folder_);
-    std::filesystem::create_directories(folder_);
-    folder_ += "/";
+    folder_ = temp_.Path() + "/";
     CloseTradingSettings();
   }
   void TearDown() override { CloseTradingSettings(); }
@@ -149,6 +145,7 @@ class TradingTest : public ::testing::Test {
     return *CurrentTradingSettings();
   }
 
+  TempFolder temp_{"trading_"};
   std::string folder_;
 };
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/Export.h"
+#include "Poison.h"
 #include "host/MSXStruct.h"
 
 namespace msx {
@@ -18,7 +19,6 @@ using ExportedFunction = int32_t(MSX_CALL*)(const HostDataRecord*, const HostSer
                                             const HostNumericArgs*, const HostStringArgs*,
                                             const HostCustomArgs*, ResultRec*);
 
-inline constexpr float kPoison = -12345.0f;
 inline constexpr int32_t kUnsetIndex = -77;
 
 struct IndicatorChart {
