@@ -28,7 +28,7 @@ for preset in win32 win64 native; do
 done
 
 echo "package: checking the product DLL"
-python3 tests/windows/check_dll.py i686-w64-mingw32-objdump build/win32/msx_qmr.dll src/host/msx_qmr.def
+python3 tests/windows/check_dll.py i686-w64-mingw32-objdump build/win32/msx_qmr.dll src/library/msx_qmr.def
 
 rm -rf "$out"
 mkdir -p "$out"

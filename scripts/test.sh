@@ -69,7 +69,7 @@ step "test vectors against the exact models" \
 step "win64 build" build win64 -DMSX_BUILD_TESTS=ON
 step "win32 build (the product DLL)" build win32 -DMSX_BUILD_TESTS=OFF
 step "win32 DLL: exports, imports, version resource" \
-  python3 tests/windows/check_dll.py i686-w64-mingw32-objdump build/win32/msx_qmr.dll src/host/msx_qmr.def
+  python3 tests/windows/check_dll.py i686-w64-mingw32-objdump build/win32/msx_qmr.dll src/library/msx_qmr.def
 step "Windows suite: win64 under Wine" tests/windows/run_suite.sh win64
 step "Windows suite: the 32-bit product DLL under Wine" tests/windows/run_suite.sh win32
 step "fuzzing: every target for 30 s" scripts/fuzz.sh 30

@@ -12,10 +12,10 @@
 #include <thread>
 
 #include "common/MSX_QMR_CommonFunc.h"
-#include "host/HelpText.h"
-#include "host/MSX_QMR.h"
-#include "host/MSX_QMR_Announce.h"
-#include "host/Registry.h"
+#include "library/HelpText.h"
+#include "library/MSX_QMR.h"
+#include "library/MSX_QMR_Announce.h"
+#include "library/Registry.h"
 
 namespace msx {
 namespace {

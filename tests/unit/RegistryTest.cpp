@@ -8,9 +8,9 @@
 
 #include "common/MSX_QMR_CommonFunc.h"
 #include "host/Export.h"
-#include "host/HelpText.h"
-#include "host/MSX_QMR.h"
-#include "host/Registry.h"
+#include "library/HelpText.h"
+#include "library/MSX_QMR.h"
+#include "library/Registry.h"
 
 MSX_EXPORT int32_t MSX_CALL MSXInfo(msx::LibraryDescription*);
 MSX_EXPORT int32_t MSX_CALL MSXNthFunction(int32_t, msx::FunctionDescription*);

@@ -5,9 +5,9 @@
 #include "common/GuardedCall.h"
 #include "host/Export.h"
 #include "host/MSXStruct.h"
-#include "host/MSX_QMR.h"
+#include "library/MSX_QMR.h"
 #include "host/Token.h"
-#include "host/Registry.h"
+#include "library/Registry.h"
 
 using namespace msx;
 

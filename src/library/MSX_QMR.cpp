@@ -1,4 +1,4 @@
-#include "host/MSX_QMR.h"
+#include "library/MSX_QMR.h"
 
 #include <cstdint>
 #include <iterator>
@@ -7,8 +7,8 @@
 #include "exchange/MSX_QMR_ReadData.h"
 #include "exchange/MSX_QMR_WriteData.h"
 #include "exchange/MSX_QMR_WriteDataEx.h"
-#include "host/MSX_QMR_Announce.h"
-#include "host/Registry.h"
+#include "library/MSX_QMR_Announce.h"
+#include "library/Registry.h"
 #include "indicators/MSX_QMR_CER.h"
 #include "indicators/MSX_QMR_JMA.h"
 #include "indicators/MSX_QMR_JTPO.h"

@@ -1,4 +1,4 @@
-#include "host/Registry.h"
+#include "library/Registry.h"
 
 #include <algorithm>
 #include <charconv>
@@ -8,7 +8,7 @@
 #include "common/Checked.h"
 #include "common/GuardedCall.h"
 #include "common/MSX_QMR_CommonFunc.h"
-#include "host/HelpText.h"
+#include "library/HelpText.h"
 #include "host/Token.h"
 
 namespace msx {

@@ -1,6 +1,6 @@
 // Library load and unload on POSIX: the shared object's constructor and
 // destructor.
-#include "host/MSX_QMR.h"
+#include "library/MSX_QMR.h"
 
 namespace {
 

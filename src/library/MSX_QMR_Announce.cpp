@@ -1,12 +1,12 @@
-#include "host/MSX_QMR_Announce.h"
+#include "library/MSX_QMR_Announce.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <string>
 
-#include "host/HelpText.h"
-#include "host/MSX_QMR.h"
+#include "library/HelpText.h"
+#include "library/MSX_QMR.h"
 #include "platform/Platform.h"
 
 namespace msx {

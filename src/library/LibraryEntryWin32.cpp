@@ -1,7 +1,7 @@
 // Library load and unload on Windows: DllMain.
 #include <windows.h>
 
-#include "host/MSX_QMR.h"
+#include "library/MSX_QMR.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE /*instance*/, DWORD reason, LPVOID reserved) {
   switch (reason) {
