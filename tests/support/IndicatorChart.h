@@ -15,9 +15,7 @@
 
 namespace msx {
 
-using ExportedFunction = int32_t(MSX_CALL*)(const HostDataRecord*, const HostSeriesArgs*,
-                                            const HostNumericArgs*, const HostStringArgs*,
-                                            const HostCustomArgs*, ResultRec*);
+using ExportedFunction = HostFunction;
 
 inline constexpr int32_t kUnsetIndex = -77;
 

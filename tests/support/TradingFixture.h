@@ -15,18 +15,12 @@
 #include <string>
 #include <vector>
 
+#include "Exports.h"
 #include "Poison.h"
 #include "TempFolder.h"
 #include "host/Export.h"
 #include "host/MSXStruct.h"
 #include "trading/TradingSettings.h"
-
-MSX_EXPORT int32_t MSX_CALL TradeFile(const msx::HostDataRecord*, const msx::HostSeriesArgs*,
-                                      const msx::HostNumericArgs*, const msx::HostStringArgs*,
-                                      const msx::HostCustomArgs*, msx::ResultRec*);
-MSX_EXPORT int32_t MSX_CALL TradeQuik(const msx::HostDataRecord*, const msx::HostSeriesArgs*,
-                                      const msx::HostNumericArgs*, const msx::HostStringArgs*,
-                                      const msx::HostCustomArgs*, msx::ResultRec*);
 
 namespace msx {
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "Exports.h"
 #include "TradingFixture.h"
 #include "common/MSX_QMR_CommonFunc.h"
 #include "exchange/MSX_QMR_ReadData.h"
@@ -28,26 +29,8 @@
 #include "trading/MSX_QMR_TradeFile.h"
 #include "trading/MSX_QMR_TradeQUIK.h"
 
-#define MSX_HOST_FUNCTION(name)                                                          \
-  MSX_EXPORT int32_t MSX_CALL name(const msx::HostDataRecord*, const msx::HostSeriesArgs*, \
-                                   const msx::HostNumericArgs*, const msx::HostStringArgs*, \
-                                   const msx::HostCustomArgs*, msx::ResultRec*);
-MSX_HOST_FUNCTION(NRTR)
-MSX_HOST_FUNCTION(NRTR_WATR)
-MSX_HOST_FUNCTION(CER)
-MSX_HOST_FUNCTION(RENKO_WATR)
-MSX_HOST_FUNCTION(JMA)
-MSX_HOST_FUNCTION(JTPO)
-MSX_HOST_FUNCTION(WriteData)
-MSX_HOST_FUNCTION(WriteDataEx)
-MSX_HOST_FUNCTION(ReadData)
-
 namespace msx {
 namespace {
-
-using HostFunction = int32_t(MSX_CALL*)(const HostDataRecord*, const HostSeriesArgs*,
-                                        const HostNumericArgs*, const HostStringArgs*,
-                                        const HostCustomArgs*, ResultRec*);
 
 enum class Count { kSeries, kNumeric, kString, kCustom };
 constexpr Count kCounts[] = {Count::kSeries, Count::kNumeric, Count::kString, Count::kCustom};
@@ -132,7 +115,7 @@ class ArgumentCounts : public TradingTest, public ::testing::WithParamInterface<
   Record CallWith(Count moved, int32_t delta) {
     const Function& f = GetParam();
     temp_.Clear();
-    Load("[TradeFile]\r\nPath=" + folder_ + "\r\n");
+    Load("[TradeFile]\r\nDirectory=" + folder_ + "\r\n");
     SetCodePageFlag(true);
 
     TradingChart chart;

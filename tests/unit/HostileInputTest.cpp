@@ -52,6 +52,7 @@
 #include <string>
 #include <vector>
 
+#include "Exports.h"
 #include "TestChart.h"
 #include "common/MSX_QMR_CommonFunc.h"
 #include "exchange/DataFileText.h"
@@ -74,28 +75,6 @@
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/common_interface_defs.h>
 #endif
-
-#define MSX_HOST_FUNCTION(name)                                                             \
-  MSX_EXPORT int32_t MSX_CALL name(const msx::HostDataRecord*, const msx::HostSeriesArgs*,  \
-                                   const msx::HostNumericArgs*, const msx::HostStringArgs*, \
-                                   const msx::HostCustomArgs*, msx::ResultRec*);
-MSX_HOST_FUNCTION(NRTR)
-MSX_HOST_FUNCTION(NRTR_WATR)
-MSX_HOST_FUNCTION(CER)
-MSX_HOST_FUNCTION(RENKO_WATR)
-MSX_HOST_FUNCTION(JMA)
-MSX_HOST_FUNCTION(JTPO)
-MSX_HOST_FUNCTION(WriteData)
-MSX_HOST_FUNCTION(WriteDataEx)
-MSX_HOST_FUNCTION(ReadData)
-MSX_HOST_FUNCTION(TradeFile)
-MSX_HOST_FUNCTION(TradeQuik)
-#undef MSX_HOST_FUNCTION
-MSX_EXPORT int32_t MSX_CALL MSXInfo(msx::LibraryDescription*);
-MSX_EXPORT int32_t MSX_CALL MSXNthFunction(int32_t, msx::FunctionDescription*);
-MSX_EXPORT int32_t MSX_CALL MSXNthArg(int32_t, int32_t, msx::ArgumentDescription*);
-MSX_EXPORT int32_t MSX_CALL MSXNthCustomString(int32_t, int32_t, int32_t,
-                                               msx::CustomStringDescription*);
 
 namespace msx {
 namespace {

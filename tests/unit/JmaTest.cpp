@@ -9,15 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "Exports.h"
 #include "FaultOf.h"
 #include "IndicatorChart.h"
 #include "common/FloatEnvironment.h"
 #include "common/MSX_QMR_CommonFunc.h"
 #include "indicators/MSX_QMR_JMA.h"
-
-MSX_EXPORT int32_t MSX_CALL JMA(const msx::HostDataRecord*, const msx::HostSeriesArgs*,
-                                const msx::HostNumericArgs*, const msx::HostStringArgs*,
-                                const msx::HostCustomArgs*, msx::ResultRec*);
 
 namespace msx {
 namespace {

@@ -11,13 +11,10 @@
 #include <utility>
 #include <vector>
 
+#include "Exports.h"
 #include "IndicatorChart.h"
 #include "common/MSX_QMR_CommonFunc.h"
 #include "indicators/MSX_QMR_JTPO.h"
-
-MSX_EXPORT int32_t MSX_CALL JTPO(const msx::HostDataRecord*, const msx::HostSeriesArgs*,
-                                 const msx::HostNumericArgs*, const msx::HostStringArgs*,
-                                 const msx::HostCustomArgs*, msx::ResultRec*);
 
 namespace msx {
 namespace {

@@ -8,17 +8,13 @@
 #include <limits>
 #include <vector>
 
+#include "Exports.h"
 #include "Poison.h"
 #include "host/Export.h"
 #include "indicators/MSX_QMR_NRTR.h"
 
-MSX_EXPORT int32_t MSX_CALL NRTR(const msx::HostDataRecord*, const msx::HostSeriesArgs*,
-                                 const msx::HostNumericArgs*, const msx::HostStringArgs*,
-                                 const msx::HostCustomArgs*, msx::ResultRec*);
-
 namespace msx {
 namespace {
-
 
 // One chart with Close, a constant Koefficient and High/Low ranges, calling
 // NRTR as the host does.

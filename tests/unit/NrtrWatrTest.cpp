@@ -6,13 +6,10 @@
 #include <limits>
 #include <vector>
 
+#include "Exports.h"
 #include "TestChart.h"
 #include "host/Export.h"
 #include "indicators/MSX_QMR_NRTR_WATR.h"
-
-MSX_EXPORT int32_t MSX_CALL NRTR_WATR(const msx::HostDataRecord*, const msx::HostSeriesArgs*,
-                                      const msx::HostNumericArgs*, const msx::HostStringArgs*,
-                                      const msx::HostCustomArgs*, msx::ResultRec*);
 
 namespace msx {
 namespace {

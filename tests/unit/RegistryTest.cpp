@@ -6,17 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "Exports.h"
 #include "common/MSX_QMR_CommonFunc.h"
 #include "host/Export.h"
 #include "library/HelpText.h"
 #include "library/MSX_QMR.h"
 #include "library/Registry.h"
-
-MSX_EXPORT int32_t MSX_CALL MSXInfo(msx::LibraryDescription*);
-MSX_EXPORT int32_t MSX_CALL MSXNthFunction(int32_t, msx::FunctionDescription*);
-MSX_EXPORT int32_t MSX_CALL MSXNthArg(int32_t, int32_t, msx::ArgumentDescription*);
-MSX_EXPORT int32_t MSX_CALL MSXNthCustomString(int32_t, int32_t, int32_t,
-                                               msx::CustomStringDescription*);
 
 namespace msx {
 namespace {
@@ -192,7 +187,6 @@ TEST(HelpText, CodePageFunctionsOnlyUnderCodePage866) {
   EXPECT_NE(names().find(" JMA JTPO "), std::string::npos) << names();
   LoadUnder("C");
 }
-
 
 // Every group under code page 866: its title lines as the host program shows
 // them, then its credit lines (ten blanks first), then an empty line but
