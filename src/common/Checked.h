@@ -135,7 +135,8 @@ struct BarRange {
 //   for (int32_t b = first; b <= bars.stop; ++b) ...
 //   bars.End();
 struct HostBars {
-  HostBars(int32_t from, int32_t to) : first(from), last(to), stop(to < kMaxIndex ? to : kMaxIndex) {
+  HostBars(int32_t from, int32_t to)
+      : first(from), last(to), stop(to < kMaxIndex ? to : kMaxIndex) {
     if (from <= to && from < 0) RaiseFault(kRangeCheckError);
   }
   void End() const {

@@ -73,7 +73,8 @@ constinit const FunctionTable kReadDataTable{
     kHelpLines,
     /*emptyLineAfterHelp=*/true,
     /*codePageOnly=*/false,
-    {kTableCounts, ErrorPolicy::kUntouched, /*clearsErrorText=*/false, WhenNotOffered::kAnswersAsComputed},
+    {kTableCounts, ErrorPolicy::kUntouched, /*clearsErrorText=*/false,
+     WhenNotOffered::kAnswersAsComputed},
 };
 
 void AlignDataLines(const DataLines& lines, const HostDataRecord& data, BarRange bars, float* out) {
@@ -138,6 +139,7 @@ using namespace msx;
 MSX_EXPORT int32_t MSX_CALL ReadData(const HostDataRecord* data, const HostSeriesArgs* series,
                                      const HostNumericArgs* numeric, const HostStringArgs* strings,
                                      const HostCustomArgs* custom, ResultRec* result) {
-  return CallFunction(kReadDataTable, {data, series, numeric, strings, custom, result},
-                      [](const HostCall& c) { return ComputeReadData(c.Data(), c.String(0), c.Out()); });
+  return CallFunction(
+      kReadDataTable, {data, series, numeric, strings, custom, result},
+      [](const HostCall& c) { return ComputeReadData(c.Data(), c.String(0), c.Out()); });
 }

@@ -5,9 +5,9 @@
 #include <string_view>
 
 #include "common/Checked.h"
+#include "common/FunctionTable.h"
 #include "exchange/DataFile.h"
 #include "host/MSXStruct.h"
-#include "common/FunctionTable.h"
 
 namespace msx {
 
@@ -26,6 +26,5 @@ BarRange ComputeReadData(const HostDataRecord& data, std::string_view fileTempla
 // ComputeReadData after the takeover). A row's date, time or value that
 // does not parse, when the row is looked at, is an invalid-argument fault.
 void AlignDataLines(const DataLines& lines, const HostDataRecord& data, BarRange bars, float* out);
-
 
 }  // namespace msx

@@ -36,7 +36,8 @@ constinit const FunctionTable kWriteDataTable{
     kHelpLines,
     /*emptyLineAfterHelp=*/true,
     /*codePageOnly=*/false,
-    {kTableCounts, ErrorPolicy::kUntouched, /*clearsErrorText=*/false, WhenNotOffered::kAnswersAsComputed},
+    {kTableCounts, ErrorPolicy::kUntouched, /*clearsErrorText=*/false,
+     WhenNotOffered::kAnswersAsComputed},
 };
 
 BarRange ComputeWriteData(const HostDataRecord& data, const HostSeries& values,
@@ -71,5 +72,7 @@ MSX_EXPORT int32_t MSX_CALL WriteData(const HostDataRecord* data, const HostSeri
                                       const HostNumericArgs* numeric, const HostStringArgs* strings,
                                       const HostCustomArgs* custom, ResultRec* result) {
   return CallFunction(kWriteDataTable, {data, series, numeric, strings, custom, result},
-                      [](const HostCall& c) { return ComputeWriteData(c.Data(), c.Series(0), c.String(0), c.Out()); });
+                      [](const HostCall& c) {
+                        return ComputeWriteData(c.Data(), c.Series(0), c.String(0), c.Out());
+                      });
 }

@@ -6,9 +6,9 @@
 #include <string_view>
 
 #include "common/Checked.h"
+#include "common/FunctionTable.h"
 #include "exchange/DataFile.h"
 #include "host/MSXStruct.h"
-#include "common/FunctionTable.h"
 
 namespace msx {
 
@@ -20,6 +20,5 @@ extern const FunctionTable kWriteDataTable;
 BarRange ComputeWriteData(const HostDataRecord& data, const HostSeries& values,
                           std::string_view fileTemplate, float* out,
                           FileService& files = PlatformFiles());
-
 
 }  // namespace msx

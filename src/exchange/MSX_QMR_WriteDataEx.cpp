@@ -42,7 +42,8 @@ constinit const FunctionTable kWriteDataExTable{
     kHelpLines,
     /*emptyLineAfterHelp=*/true,
     /*codePageOnly=*/false,
-    {kTableCounts, ErrorPolicy::kFaultMessage, /*clearsErrorText=*/false, WhenNotOffered::kAnswersAsComputed},
+    {kTableCounts, ErrorPolicy::kFaultMessage, /*clearsErrorText=*/false,
+     WhenNotOffered::kAnswersAsComputed},
 };
 
 LinePatterns SplitFormatString(std::string_view format) {
@@ -106,9 +107,9 @@ using namespace msx;
 namespace {
 
 BarRange ComputeWriteDataExCall(const HostCall& c) {
-  const HostSeries* const columns[kWriteDataExSeries] = {
-      &c.Series(0), &c.Series(1), &c.Series(2), &c.Series(3),
-      &c.Series(4), &c.Series(5), &c.Series(6)};
+  const HostSeries* const columns[kWriteDataExSeries] = {&c.Series(0), &c.Series(1), &c.Series(2),
+                                                         &c.Series(3), &c.Series(4), &c.Series(5),
+                                                         &c.Series(6)};
   return ComputeWriteDataEx(c.Data(), columns, c.String(0), c.String(1), c.Out());
 }
 
@@ -118,5 +119,6 @@ MSX_EXPORT int32_t MSX_CALL WriteDataEx(const HostDataRecord* data, const HostSe
                                         const HostNumericArgs* numeric,
                                         const HostStringArgs* strings, const HostCustomArgs* custom,
                                         ResultRec* result) {
-  return CallFunction(kWriteDataExTable, {data, series, numeric, strings, custom, result}, ComputeWriteDataExCall);
+  return CallFunction(kWriteDataExTable, {data, series, numeric, strings, custom, result},
+                      ComputeWriteDataExCall);
 }

@@ -6,9 +6,9 @@
 #include <string_view>
 
 #include "common/Checked.h"
+#include "common/FunctionTable.h"
 #include "exchange/DataFile.h"
 #include "host/MSXStruct.h"
-#include "common/FunctionTable.h"
 #include "platform/Platform.h"
 
 namespace msx {
@@ -35,6 +35,5 @@ BarRange ComputeWriteDataEx(const HostDataRecord& data,
                             std::string_view format, std::string_view fileTemplate, float* out,
                             FileService& files = PlatformFiles(),
                             const platform::LocaleFormats* locale = nullptr);
-
 
 }  // namespace msx

@@ -137,11 +137,10 @@ class JmaVolatilityHistory {
     static_assert(kGroups == 8, "two sets of four groups");
     static constexpr int8_t kBits[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
     const __m128 bound = _mm_set1_ps(x);
-    const int32_t groups =
-        kBits[_mm_movemask_ps(
-            _mm_cmplt_ps(_mm_set_ps(lastOf(3), lastOf(2), lastOf(1), lastOf(0)), bound))] +
-        kBits[_mm_movemask_ps(
-            _mm_cmplt_ps(_mm_set_ps(lastOf(7), lastOf(6), lastOf(5), lastOf(4)), bound))];
+    const int32_t groups = kBits[_mm_movemask_ps(_mm_cmplt_ps(
+                               _mm_set_ps(lastOf(3), lastOf(2), lastOf(1), lastOf(0)), bound))] +
+                           kBits[_mm_movemask_ps(_mm_cmplt_ps(
+                               _mm_set_ps(lastOf(7), lastOf(6), lastOf(5), lastOf(4)), bound))];
     // All groups below: every slot is, the last group's too.
     const int32_t group = std::min(groups, kGroups - 1);
     const float* slots = a + kGroupSlots * group;
@@ -186,8 +185,7 @@ class JmaVolatilityHistory {
       at += (ptrdiff_t{!atOrAbove} - ptrdiff_t{atOrAbove && belowAbove}) * step;
     }
     const int32_t slot = static_cast<int32_t>(at - sorted_);
-    return slot == kJmaSortedSlots - 1 && v > sorted_[kJmaSortedSlots - 1] ? kJmaSortedSlots
-                                                                            : slot;
+    return slot == kJmaSortedSlots - 1 && v > sorted_[kJmaSortedSlots - 1] ? kJmaSortedSlots : slot;
   }
 
   // Once the history is full the window keeps its slots: the sum takes in

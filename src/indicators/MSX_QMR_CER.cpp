@@ -70,7 +70,8 @@ constinit const FunctionTable kCerTable{
     kHelpLines,
     /*emptyLineAfterHelp=*/true,
     /*codePageOnly=*/false,
-    {kNumericCount | kSeriesCount, ErrorPolicy::kFixedText, /*clearsErrorText=*/false, WhenNotOffered::kAnswersAsComputed},
+    {kNumericCount | kSeriesCount, ErrorPolicy::kFixedText, /*clearsErrorText=*/false,
+     WhenNotOffered::kAnswersAsComputed},
 };
 
 BarRange ComputeCer(const HostSeries& price, float length, const HostSeries& hostClose,
@@ -136,5 +137,7 @@ MSX_EXPORT int32_t MSX_CALL CER(const HostDataRecord* data, const HostSeriesArgs
                                 const HostNumericArgs* numeric, const HostStringArgs* strings,
                                 const HostCustomArgs* custom, ResultRec* result) {
   return CallFunction(kCerTable, {data, series, numeric, strings, custom, result},
-                      [](const HostCall& c) { return ComputeCer(c.Series(0), c.Numeric(0), c.Data().close, c.Out()); });
+                      [](const HostCall& c) {
+                        return ComputeCer(c.Series(0), c.Numeric(0), c.Data().close, c.Out());
+                      });
 }

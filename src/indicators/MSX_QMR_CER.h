@@ -4,8 +4,8 @@
 #pragma once
 
 #include "common/Checked.h"
-#include "host/MSXStruct.h"
 #include "common/FunctionTable.h"
+#include "host/MSXStruct.h"
 
 namespace msx {
 
@@ -15,6 +15,5 @@ extern const FunctionTable kCerTable;
 // hostClose is the chart's Close series: its range places the result and
 // two of its values start the centre. length is used as its nearest integer.
 BarRange ComputeCer(const HostSeries& price, float length, const HostSeries& hostClose, float* out);
-
 
 }  // namespace msx

@@ -101,7 +101,8 @@ class JmaState {
       replayCount = varies ? kReplaySamples : 0;
       upperBand_ = lowerBand_ = start;
     }
-    for (int32_t k = replayCount; k >= 0; --k) Sample(k >= 1 ? priceBuffer_[kFillBars + 1 - k] : x, x);
+    for (int32_t k = replayCount; k >= 0; --k)
+      Sample(k >= 1 ? priceBuffer_[kFillBars + 1 - k] : x, x);
     if (warmupCount_ == kWarmupDone) Filter(x);
     return jmaValue_;
   }
@@ -332,7 +333,8 @@ constinit const FunctionTable kJmaTable{
     kHelpLines,
     /*emptyLineAfterHelp=*/true,
     /*codePageOnly=*/true,
-    {kTableCounts, ErrorPolicy::kFaultMessage, /*clearsErrorText=*/false, WhenNotOffered::kAnswersFailure},
+    {kTableCounts, ErrorPolicy::kFaultMessage, /*clearsErrorText=*/false,
+     WhenNotOffered::kAnswersFailure},
 };
 
 JmaParameters DeriveJmaParameters(int32_t length, int32_t phase) {
@@ -388,6 +390,8 @@ using namespace msx;
 MSX_EXPORT int32_t MSX_CALL JMA(const HostDataRecord* data, const HostSeriesArgs* series,
                                 const HostNumericArgs* numeric, const HostStringArgs* strings,
                                 const HostCustomArgs* custom, ResultRec* result) {
-  return CallFunction(kJmaTable, {data, series, numeric, strings, custom, result},
-                      [](const HostCall& c) { return ComputeJma(c.Data().close, c.Series(0), c.Numeric(0), c.Numeric(1), c.Out()); });
+  return CallFunction(
+      kJmaTable, {data, series, numeric, strings, custom, result}, [](const HostCall& c) {
+        return ComputeJma(c.Data().close, c.Series(0), c.Numeric(0), c.Numeric(1), c.Out());
+      });
 }

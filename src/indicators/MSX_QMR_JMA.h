@@ -4,8 +4,8 @@
 #include <cstdint>
 
 #include "common/Checked.h"
-#include "host/MSXStruct.h"
 #include "common/FunctionTable.h"
+#include "host/MSXStruct.h"
 
 namespace msx {
 
@@ -40,6 +40,5 @@ enum class JmaArithmetic { kShortcuts, kExtendedOnly };
 
 BarRange ComputeJma(const HostSeries& close, const HostSeries& price, float length, float phase,
                     float* out, JmaArithmetic arithmetic = JmaArithmetic::kShortcuts);
-
 
 }  // namespace msx

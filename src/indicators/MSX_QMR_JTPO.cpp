@@ -125,7 +125,8 @@ constinit const FunctionTable kJtpoTable{
     kHelpLines,
     /*emptyLineAfterHelp=*/true,
     /*codePageOnly=*/true,
-    {kTableCounts, ErrorPolicy::kFaultMessage, /*clearsErrorText=*/false, WhenNotOffered::kAnswersFailure},
+    {kTableCounts, ErrorPolicy::kFaultMessage, /*clearsErrorText=*/false,
+     WhenNotOffered::kAnswersFailure},
 };
 
 BarRange ComputeJtpo(const HostSeries& close, const HostSeries& price, float length, float* out) {
@@ -188,5 +189,7 @@ MSX_EXPORT int32_t MSX_CALL JTPO(const HostDataRecord* data, const HostSeriesArg
                                  const HostNumericArgs* numeric, const HostStringArgs* strings,
                                  const HostCustomArgs* custom, ResultRec* result) {
   return CallFunction(kJtpoTable, {data, series, numeric, strings, custom, result},
-                      [](const HostCall& c) { return ComputeJtpo(c.Data().close, c.Series(0), c.Numeric(0), c.Out()); });
+                      [](const HostCall& c) {
+                        return ComputeJtpo(c.Data().close, c.Series(0), c.Numeric(0), c.Out());
+                      });
 }

@@ -4,8 +4,8 @@
 #include <cstdint>
 
 #include "common/Checked.h"
-#include "host/MSXStruct.h"
 #include "common/FunctionTable.h"
+#include "host/MSXStruct.h"
 
 namespace msx {
 
@@ -25,6 +25,5 @@ inline constexpr int32_t kJtpoMaxWindow = 300;
 // whose (n - 1) n (n + 1) leaves the 32-bit range an "Integer overflow"; a
 // NaN price an "Invalid floating point operation".
 BarRange ComputeJtpo(const HostSeries& close, const HostSeries& price, float length, float* out);
-
 
 }  // namespace msx

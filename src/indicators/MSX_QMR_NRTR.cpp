@@ -71,7 +71,8 @@ constinit const FunctionTable kNrtrTable{
     kHelpLines,
     /*emptyLineAfterHelp=*/true,
     /*codePageOnly=*/false,
-    {kSeriesCount | kNumericCount, ErrorPolicy::kFixedText, /*clearsErrorText=*/false, WhenNotOffered::kAnswersAsComputed},
+    {kSeriesCount | kNumericCount, ErrorPolicy::kFixedText, /*clearsErrorText=*/false,
+     WhenNotOffered::kAnswersAsComputed},
 };
 
 BarRange ComputeNrtr(const HostSeries& close, const HostSeries& koefficient, const HostSeries& high,
@@ -103,6 +104,8 @@ using namespace msx;
 MSX_EXPORT int32_t MSX_CALL NRTR(const HostDataRecord* data, const HostSeriesArgs* series,
                                  const HostNumericArgs* numeric, const HostStringArgs* strings,
                                  const HostCustomArgs* custom, ResultRec* result) {
-  return CallFunction(kNrtrTable, {data, series, numeric, strings, custom, result},
-                      [](const HostCall& c) { return ComputeNrtr(c.Series(0), c.Series(1), c.Data().high, c.Data().low, c.Out()); });
+  return CallFunction(
+      kNrtrTable, {data, series, numeric, strings, custom, result}, [](const HostCall& c) {
+        return ComputeNrtr(c.Series(0), c.Series(1), c.Data().high, c.Data().low, c.Out());
+      });
 }

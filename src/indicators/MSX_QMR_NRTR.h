@@ -2,8 +2,8 @@
 #pragma once
 
 #include "common/Checked.h"
-#include "host/MSXStruct.h"
 #include "common/FunctionTable.h"
+#include "host/MSXStruct.h"
 
 namespace msx {
 
@@ -15,6 +15,5 @@ extern const FunctionTable kNrtrTable;
 // the common last index.
 BarRange ComputeNrtr(const HostSeries& close, const HostSeries& koefficient, const HostSeries& high,
                      const HostSeries& low, float* out);
-
 
 }  // namespace msx

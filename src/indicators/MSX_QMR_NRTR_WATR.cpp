@@ -82,7 +82,8 @@ constinit const FunctionTable kNrtrWatrTable{
     kHelpLines,
     /*emptyLineAfterHelp=*/true,
     /*codePageOnly=*/false,
-    {kSeriesCount, ErrorPolicy::kFixedText, /*clearsErrorText=*/false, WhenNotOffered::kAnswersAsComputed},
+    {kSeriesCount, ErrorPolicy::kFixedText, /*clearsErrorText=*/false,
+     WhenNotOffered::kAnswersAsComputed},
 };
 
 BarRange ComputeNrtrWatr(const HostSeries& close, const HostSeries& length,
@@ -128,5 +129,8 @@ MSX_EXPORT int32_t MSX_CALL NRTR_WATR(const HostDataRecord* data, const HostSeri
                                       const HostNumericArgs* numeric, const HostStringArgs* strings,
                                       const HostCustomArgs* custom, ResultRec* result) {
   return CallFunction(kNrtrWatrTable, {data, series, numeric, strings, custom, result},
-                      [](const HostCall& c) { return ComputeNrtrWatr(c.Series(0), c.Series(1), c.Series(2), c.Data().high, c.Data().low, c.Out()); });
+                      [](const HostCall& c) {
+                        return ComputeNrtrWatr(c.Series(0), c.Series(1), c.Series(2), c.Data().high,
+                                               c.Data().low, c.Out());
+                      });
 }

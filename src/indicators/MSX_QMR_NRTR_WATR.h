@@ -3,8 +3,8 @@
 #pragma once
 
 #include "common/Checked.h"
-#include "host/MSXStruct.h"
 #include "common/FunctionTable.h"
+#include "host/MSXStruct.h"
 
 namespace msx {
 
@@ -16,6 +16,5 @@ extern const FunctionTable kNrtrWatrTable;
 BarRange ComputeNrtrWatr(const HostSeries& close, const HostSeries& length,
                          const HostSeries& multiplier, const HostSeries& high,
                          const HostSeries& low, float* out);
-
 
 }  // namespace msx

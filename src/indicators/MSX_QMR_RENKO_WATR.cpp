@@ -85,7 +85,8 @@ constinit const FunctionTable kRenkoWatrTable{
     kHelpLines,
     /*emptyLineAfterHelp=*/true,
     /*codePageOnly=*/false,
-    {kTableCounts, ErrorPolicy::kFaultMessage, /*clearsErrorText=*/true, WhenNotOffered::kAnswersAsComputed},
+    {kTableCounts, ErrorPolicy::kFaultMessage, /*clearsErrorText=*/true,
+     WhenNotOffered::kAnswersAsComputed},
 };
 
 BarRange ComputeRenkoWatr(const HostSeries& close, float multiplier, float smooth, int32_t mode,
@@ -147,5 +148,8 @@ MSX_EXPORT int32_t MSX_CALL RENKO_WATR(const HostDataRecord* data, const HostSer
                                        const HostStringArgs* strings, const HostCustomArgs* custom,
                                        ResultRec* result) {
   return CallFunction(kRenkoWatrTable, {data, series, numeric, strings, custom, result},
-                      [](const HostCall& c) { return ComputeRenkoWatr(c.Series(0), c.Numeric(0), c.Numeric(1), c.Custom(0), c.Data(), c.Out()); });
+                      [](const HostCall& c) {
+                        return ComputeRenkoWatr(c.Series(0), c.Numeric(0), c.Numeric(1),
+                                                c.Custom(0), c.Data(), c.Out());
+                      });
 }

@@ -4,8 +4,8 @@
 #include <cstdint>
 
 #include "common/Checked.h"
-#include "host/MSXStruct.h"
 #include "common/FunctionTable.h"
+#include "host/MSXStruct.h"
 
 namespace msx {
 
@@ -23,6 +23,5 @@ inline constexpr const char* kSmoothingNotAboveZero = "Smooting length must be a
 // mode outside 0 to 5 writes no values.
 BarRange ComputeRenkoWatr(const HostSeries& close, float multiplier, float smooth, int32_t mode,
                           const HostDataRecord& chart, float* out);
-
 
 }  // namespace msx

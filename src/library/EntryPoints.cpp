@@ -5,8 +5,8 @@
 #include "common/GuardedCall.h"
 #include "host/Export.h"
 #include "host/MSXStruct.h"
-#include "library/MSX_QMR.h"
 #include "host/Token.h"
+#include "library/MSX_QMR.h"
 #include "library/Registry.h"
 
 using namespace msx;

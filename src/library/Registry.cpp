@@ -8,8 +8,8 @@
 #include "common/Checked.h"
 #include "common/GuardedCall.h"
 #include "common/MSX_QMR_CommonFunc.h"
-#include "library/HelpText.h"
 #include "host/Token.h"
+#include "library/HelpText.h"
 
 namespace msx {
 

@@ -83,7 +83,8 @@ constinit const FunctionTable kTradeFileTable{
     kHelpLines,
     /*emptyLineAfterHelp=*/true,
     /*codePageOnly=*/false,
-    {kTableCounts, ErrorPolicy::kFaultMessage, /*clearsErrorText=*/true, WhenNotOffered::kAnswersAsComputed},
+    {kTableCounts, ErrorPolicy::kFaultMessage, /*clearsErrorText=*/true,
+     WhenNotOffered::kAnswersAsComputed},
 };
 
 void AppendLineWithRetry(std::string_view line, const std::string& path) {
@@ -219,5 +220,6 @@ BarRange ComputeTradeFileCall(const HostCall& c) {
 MSX_EXPORT int32_t MSX_CALL TradeFile(const HostDataRecord* data, const HostSeriesArgs* series,
                                       const HostNumericArgs* numeric, const HostStringArgs* strings,
                                       const HostCustomArgs* custom, ResultRec* result) {
-  return CallFunction(kTradeFileTable, {data, series, numeric, strings, custom, result}, ComputeTradeFileCall);
+  return CallFunction(kTradeFileTable, {data, series, numeric, strings, custom, result},
+                      ComputeTradeFileCall);
 }

@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "common/Checked.h"
-#include "host/MSXStruct.h"
 #include "common/FunctionTable.h"
+#include "host/MSXStruct.h"
 #include "trading/TradingSettings.h"
 
 namespace msx {

@@ -69,7 +69,8 @@ constinit const FunctionTable kTradeQuikTable{
     kHelpLines,
     /*emptyLineAfterHelp=*/false,
     /*codePageOnly=*/true,
-    {kTableCounts | kStringCount, ErrorPolicy::kFaultMessage, /*clearsErrorText=*/false, WhenNotOffered::kAnswersAsComputed},
+    {kTableCounts | kStringCount, ErrorPolicy::kFaultMessage, /*clearsErrorText=*/false,
+     WhenNotOffered::kAnswersAsComputed},
 };
 
 std::string SecuritySectionName(const HostDataRecord& data) {
@@ -292,8 +293,8 @@ namespace {
 // The string count is compared, so both strings are there (as the host
 // passed them; an account or client code of null counts as empty).
 BarRange ComputeTradeQuikCall(const HostCall& c) {
-  const TradeQuikInputs in{&c.Series(0),        &c.Series(1),        &c.Series(2), c.strings->items[0],
-                           c.strings->items[1], c.Custom(0), c.Numeric(0)};
+  const TradeQuikInputs in{&c.Series(0),        &c.Series(1), &c.Series(2), c.strings->items[0],
+                           c.strings->items[1], c.Custom(0),  c.Numeric(0)};
   return ComputeTradeQuik(c.Data(), in, OpenTradingSettingsOrFault(), c.Out());
 }
 
@@ -302,5 +303,6 @@ BarRange ComputeTradeQuikCall(const HostCall& c) {
 MSX_EXPORT int32_t MSX_CALL TradeQuik(const HostDataRecord* data, const HostSeriesArgs* series,
                                       const HostNumericArgs* numeric, const HostStringArgs* strings,
                                       const HostCustomArgs* custom, ResultRec* result) {
-  return CallFunction(kTradeQuikTable, {data, series, numeric, strings, custom, result}, ComputeTradeQuikCall);
+  return CallFunction(kTradeQuikTable, {data, series, numeric, strings, custom, result},
+                      ComputeTradeQuikCall);
 }

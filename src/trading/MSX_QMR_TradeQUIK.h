@@ -8,8 +8,8 @@
 #include <string>
 
 #include "common/Checked.h"
-#include "host/MSXStruct.h"
 #include "common/FunctionTable.h"
+#include "host/MSXStruct.h"
 #include "trading/TradingSettings.h"
 
 namespace msx {

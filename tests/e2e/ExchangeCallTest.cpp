@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "Poison.h"
 #include "HostRecords.h"
 #include "LibraryFixture.h"
+#include "Poison.h"
 #include "platform/Platform.h"
 
 using msx::kPoison;
@@ -25,7 +25,6 @@ using msxhost::HostArguments;
 using msxhost::HostArray;
 using msxhost::HostResult;
 using msxhost::HostText;
-
 
 std::string FileText(const std::string& path) {
   std::string bytes;

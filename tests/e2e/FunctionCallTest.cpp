@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "Poison.h"
 #include "HostRecords.h"
 #include "LibraryFixture.h"
+#include "Poison.h"
 
 using msx::kPoison;
 
@@ -19,7 +19,6 @@ namespace {
 using msxhost::HostArguments;
 using msxhost::HostArray;
 using msxhost::HostResult;
-
 
 // A call with every record owned here, the result poisoned.
 struct Call {

@@ -9,8 +9,8 @@
 #include <initializer_list>
 #include <vector>
 
-#include "host/Export.h"
 #include "Poison.h"
+#include "host/Export.h"
 #include "host/MSXStruct.h"
 
 namespace msx {

@@ -56,8 +56,8 @@ struct Function {
   Arguments arguments;
 };
 
-const std::vector<float> kPrices = {10, 11, 10.5f, 12, 13, 12.5f, 12, 14, 15, 14.5f,
-                                    16, 15, 17, 18, 17.5f, 19, 18, 20, 21, 20.5f};
+const std::vector<float> kPrices = {10, 11, 10.5f, 12, 13,    12.5f, 12, 14, 15, 14.5f,
+                                    16, 15, 17,    18, 17.5f, 19,    18, 20, 21, 20.5f};
 const std::vector<float> kOnes(kPrices.size(), 1.0f);
 
 const Function kFunctions[] = {
@@ -69,8 +69,16 @@ const Function kFunctions[] = {
      kRenkoWatrTable,
      {Count::kSeries, Count::kNumeric, Count::kCustom},
      Args({kPrices}, {2, 5}, {}, {2})},
-    {"JMA", JMA, kJmaTable, {Count::kSeries, Count::kNumeric, Count::kCustom}, Args({kPrices}, {5, 0})},
-    {"JTPO", JTPO, kJtpoTable, {Count::kSeries, Count::kNumeric, Count::kCustom}, Args({kPrices}, {5})},
+    {"JMA",
+     JMA,
+     kJmaTable,
+     {Count::kSeries, Count::kNumeric, Count::kCustom},
+     Args({kPrices}, {5, 0})},
+    {"JTPO",
+     JTPO,
+     kJtpoTable,
+     {Count::kSeries, Count::kNumeric, Count::kCustom},
+     Args({kPrices}, {5})},
     {"WriteData",
      WriteData,
      kWriteDataTable,

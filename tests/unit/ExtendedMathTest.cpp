@@ -8,8 +8,8 @@
 #include <random>
 
 #include "FaultOf.h"
-#include "indicators/ExtendedMath.h"
 #include "common/FloatEnvironment.h"
+#include "indicators/ExtendedMath.h"
 
 namespace msx {
 namespace {

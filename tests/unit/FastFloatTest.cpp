@@ -17,8 +17,8 @@
 #include <string>
 
 #include "FaultOf.h"
-#include "indicators/FastFloat.h"
 #include "common/FloatEnvironment.h"
+#include "indicators/FastFloat.h"
 
 namespace msx {
 namespace {

@@ -90,8 +90,8 @@ constexpr ArgumentRow kChoiceArgs[] = {
     {kCustomArg, "[Broken]", 2, "NoId;Text,x1;"},
 };
 constexpr const char* kChoiceHelp[] = {"CHOICE - a test function", "          credit"};
-constinit const FunctionTable kChoiceTable{
-    "CHOICE", "Choice test", kChoiceArgs, kChoiceHelp, true, false, {}};
+constinit const FunctionTable kChoiceTable{"CHOICE", "Choice test", kChoiceArgs, kChoiceHelp,
+                                           true,     false,         {}};
 
 TEST(DescribeCustomString, ReadsTheChoicesByPosition) {
   CustomStringDescription c{};
