@@ -65,12 +65,6 @@ std::string_view SymbolText(const HostDataRecord& data) {
   return data.symbol == nullptr ? std::string_view() : std::string_view(data.symbol);
 }
 
-std::string_view StringArgument(const HostStringArgs& strings, int32_t k) {
-  if (k < 0 || k >= strings.count || k >= kMaxArgs || strings.items[k] == nullptr)
-    RaiseFault(kRangeCheckError);
-  return strings.items[k];
-}
-
 BarRange WriterRange(std::initializer_list<const HostSeries*> series) {
   const HostSeries& head = **series.begin();
   BarRange r{head.first, head.last};

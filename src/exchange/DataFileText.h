@@ -36,10 +36,6 @@ char PeriodLetter(const HostDataRecord& data);
 // The symbol text of the chart; empty when the host gives none.
 std::string_view SymbolText(const HostDataRecord& data);
 
-// String argument k (from 0) of a call. Reading one the host did not pass
-// is a range fault.
-std::string_view StringArgument(const HostStringArgs& strings, int32_t k);
-
 // The bars a writer stores: from the first series' range, narrowed by each
 // series in turn to where all are valid. A series' first index can only
 // raise the first bar; its last index lowers the last bar only when the
