@@ -1,4 +1,5 @@
 // The POSIX port of the platform seam.
+#include <dirent.h>
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -6,10 +7,13 @@
 #include <langinfo.h>
 #include <locale.h>
 #include <pthread.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <charconv>
 #include <cctype>
 #include <climits>
 #include <cstdio>
@@ -154,18 +158,22 @@ Status RenameNoReplace(const std::string& from, const std::string& to) {
 }
 
 namespace {
-Status WriteAll(int fd, std::string_view bytes) {
+// Writes every byte at the descriptor's position; 0 or the errno of the
+// write that stopped it.
+int WriteFully(int fd, std::string_view bytes) {
   std::size_t done = 0;
-  int error = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      error = errno;
-      break;
-    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    if (n == 0) return EIO;
     done += static_cast<std::size_t>(n);
   }
+  return 0;
+}
+
+Status WriteAll(int fd, std::string_view bytes) {
+  int error = WriteFully(fd, bytes);
   if (::close(fd) != 0 && error == 0) error = errno;
   return FromErrno(error);
 }
@@ -411,20 +419,76 @@ LocaleFormats UserLocaleFormats() {
   return f;
 }
 
-Status AppendToFile(const std::string& path, std::string_view bytes) {
+Status AppendToFile(const std::string& path, std::string_view bytes, int64_t* before) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
   if (fd < 0) return FromErrno(errno);
-  return WriteAll(fd, bytes);
+  const off_t start = ::lseek(fd, 0, SEEK_END);
+  if (before != nullptr) *before = start < 0 ? 0 : static_cast<int64_t>(start);
+  int error = WriteFully(fd, bytes);
+  // Cutting a file shorter is allowed even past a size limit.
+  if (error != 0 && start >= 0) (void)::ftruncate(fd, start);
+  if (::close(fd) != 0 && error == 0) error = errno;
+  return FromErrno(error);
+}
+
+Status FileLength(const std::string& path, int64_t* length) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return FromErrno(errno);
+  *length = static_cast<int64_t>(st.st_size);
+  return {};
+}
+
+Status TruncateFile(const std::string& path, int64_t length) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return FromErrno(errno);
+  struct stat st {};
+  int error = ::fstat(fd, &st) != 0 ? errno : 0;
+  if (error == 0 && st.st_size > length && ::ftruncate(fd, static_cast<off_t>(length)) != 0)
+    error = errno;
+  if (::close(fd) != 0 && error == 0) error = errno;
+  return FromErrno(error);
 }
 
 // ---- Trading: the settings file, the trade files, the creation time -----
 
 namespace {
 
-// One profile write at a time in the process, as the Windows profile API
-// does: each reads the whole file and replaces it, so two at once would
-// each drop what the other wrote.
-constinit std::mutex gProfileWrites;
+// The lock of one file: its threads take turns on `turn`; the first take
+// of a thread opens the lock file and locks it for the process (flock, so
+// that the lock goes with the process, killed or not), the last release
+// closes it. Made at the first take and kept for the library's life.
+struct FileLock {
+  std::string path;
+  std::recursive_mutex turn;
+  int depth = 0;
+  int fd = -1;
+  FileLock* next = nullptr;
+};
+constinit std::mutex gFileLocksGuard;
+constinit FileLock* gFileLocks = nullptr;
+
+FileLock& FileLockFor(const std::string& path) {
+  const std::lock_guard<std::mutex> guard(gFileLocksGuard);
+  for (FileLock* l = gFileLocks; l != nullptr; l = l->next)
+    if (l->path == path) return *l;
+  FileLock* l = new FileLock;
+  l->path = path;
+  l->next = gFileLocks;
+  gFileLocks = l;
+  return *l;
+}
+
+// Holds LockAcrossProcesses for its lifetime.
+class HeldAcrossProcesses {
+ public:
+  explicit HeldAcrossProcesses(const std::string& path) : lock_(LockAcrossProcesses(path)) {}
+  ~HeldAcrossProcesses() { UnlockAcrossProcesses(lock_); }
+  HeldAcrossProcesses(const HeldAcrossProcesses&) = delete;
+  HeldAcrossProcesses& operator=(const HeldAcrossProcesses&) = delete;
+
+ private:
+  void* lock_;
+};
 
 // The settings file's text; empty when it cannot be read (missing included).
 std::string SettingsText(const std::string& path) {
@@ -483,9 +547,61 @@ std::string ReadProfileText(const std::string& path, const std::string& section,
   return *value;
 }
 
+void* LockAcrossProcesses(const std::string& path) {
+  FileLock& l = FileLockFor(path);
+  l.turn.lock();
+  if (l.depth++ == 0) {
+    const std::string name = path + ".lock";
+    l.fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (l.fd < 0) l.fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);  // another user's
+    if (l.fd >= 0) {
+      while (::flock(l.fd, LOCK_EX) != 0 && errno == EINTR) {
+      }
+    }
+  }
+  return &l;
+}
+
+void UnlockAcrossProcesses(void* lock) {
+  if (lock == nullptr) return;
+  FileLock& l = *static_cast<FileLock*>(lock);
+  if (--l.depth == 0 && l.fd >= 0) {
+    ::close(l.fd);  // releases the flock
+    l.fd = -1;
+  }
+  l.turn.unlock();
+}
+
+void RemoveStaleProfileFiles(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::string folder =
+      slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  const std::string prefix = path.substr(slash == std::string::npos ? 0 : slash + 1) + ".tmp";
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return;
+  while (const dirent* entry = ::readdir(dir)) {
+    // The writer's name: prefix, its process id, "_", a number of its own.
+    std::string_view rest = entry->d_name;
+    if (rest.substr(0, prefix.size()) != prefix) continue;
+    rest.remove_prefix(prefix.size());
+    const std::size_t cut = rest.find('_');
+    if (cut == 0 || cut == std::string_view::npos || cut + 1 == rest.size() ||
+        rest.find_first_not_of("0123456789_") != std::string_view::npos ||
+        rest.find('_', cut + 1) != std::string_view::npos)
+      continue;
+    pid_t writer = 0;
+    const auto [end, ec] = std::from_chars(rest.data(), rest.data() + cut, writer);
+    if (ec != std::errc{} || end != rest.data() + cut || writer <= 0) continue;
+    if (::kill(writer, 0) == 0 || errno != ESRCH) continue;  // alive, or not ours to judge
+    (void)::unlinkat(::dirfd(dir), entry->d_name, 0);
+  }
+  ::closedir(dir);
+}
+
 Status WriteProfileText(const std::string& path, const std::string& section, const std::string& key,
                         const std::string& value) {
-  const std::lock_guard<std::mutex> oneAtATime(gProfileWrites);
+  const HeldAcrossProcesses oneAtATime(path);
+  RemoveStaleProfileFiles(path);
   std::string text;
   const Status read = ReadWholeFile(path, &text);
   if (!read.ok()) {

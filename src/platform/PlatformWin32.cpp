@@ -3,6 +3,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include <charconv>
 #include <cstdio>
 #include <new>
 
@@ -235,17 +236,53 @@ LocaleFormats UserLocaleFormats() {
   return f;
 }
 
-Status AppendToFile(const std::string& path, std::string_view bytes) {
+Status AppendToFile(const std::string& path, std::string_view bytes, int64_t* before) {
   HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return FromLastError(GetLastError());
-  if (SetFilePointer(h, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER &&
-      GetLastError() != NO_ERROR) {
+  LARGE_INTEGER start{};
+  if (!SetFilePointerEx(h, LARGE_INTEGER{}, &start, FILE_END)) {
     const DWORD error = GetLastError();
     CloseHandle(h);
     return FromLastError(error);
   }
-  return WriteAndClose(h, bytes);
+  if (before != nullptr) *before = start.QuadPart;
+  DWORD error = ERROR_SUCCESS;
+  if (!bytes.empty()) {
+    DWORD written = 0;
+    if (!WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+      error = GetLastError();
+    else if (written != bytes.size())
+      error = ERROR_HANDLE_DISK_FULL;
+  }
+  if (error != ERROR_SUCCESS && SetFilePointerEx(h, start, nullptr, FILE_BEGIN))
+    SetEndOfFile(h);  // nothing of a failed line stays
+  CloseHandle(h);
+  return FromLastError(error);
+}
+
+Status FileLength(const std::string& path, int64_t* length) {
+  WIN32_FILE_ATTRIBUTE_DATA a{};
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &a))
+    return FromLastError(GetLastError());
+  *length = static_cast<int64_t>((static_cast<uint64_t>(a.nFileSizeHigh) << 32) | a.nFileSizeLow);
+  return {};
+}
+
+Status TruncateFile(const std::string& path, int64_t length) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return FromLastError(GetLastError());
+  DWORD error = ERROR_SUCCESS;
+  LARGE_INTEGER size{}, at{};
+  at.QuadPart = length;
+  if (!GetFileSizeEx(h, &size))
+    error = GetLastError();
+  else if (size.QuadPart > length &&
+           (!SetFilePointerEx(h, at, nullptr, FILE_BEGIN) || !SetEndOfFile(h)))
+    error = GetLastError();
+  CloseHandle(h);
+  return FromLastError(error);
 }
 
 // ---- Trading: the settings file, the trade files, the creation time -----
@@ -258,11 +295,57 @@ std::string ReadProfileText(const std::string& path, const std::string& section,
   return std::string(buffer, n < sizeof buffer ? n : kProfileValueLimit);
 }
 
+namespace {
+// The name of the mutex that every process shares for one file: from its
+// full path in upper case (Windows names compare without regard to case),
+// hashed so that any path makes a name within the limit.
+std::string MutexNameFor(const std::string& path) {
+  char full[MAX_PATH * 4];
+  const DWORD n = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+  std::string p = n > 0 && n < sizeof full ? std::string(full, n) : path;
+  if (!p.empty()) CharUpperBuffA(p.data(), static_cast<DWORD>(p.size()));
+  uint64_t hash = 14695981039346656037ull;  // FNV-1a
+  for (const char c : p) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 1099511628211ull;
+  }
+  char digits[17] = {};
+  std::to_chars(digits, digits + 16, hash, 16);
+  return std::string("Local\\msx_qmr settings ") + digits;
+}
+}  // namespace
+
+void* LockAcrossProcesses(const std::string& path) {
+  HANDLE m = CreateMutexA(nullptr, FALSE, MutexNameFor(path).c_str());
+  if (m == nullptr) return nullptr;
+  // WAIT_ABANDONED: the holder ended while holding it; the lock is ours, and
+  // the files tell what the holder had done.
+  const DWORD r = WaitForSingleObject(m, INFINITE);
+  if (r != WAIT_OBJECT_0 && r != WAIT_ABANDONED) {
+    CloseHandle(m);
+    return nullptr;
+  }
+  return m;
+}
+
+void UnlockAcrossProcesses(void* lock) {
+  if (lock == nullptr) return;
+  ReleaseMutex(static_cast<HANDLE>(lock));
+  CloseHandle(static_cast<HANDLE>(lock));
+}
+
+void RemoveStaleProfileFiles(const std::string& /*path*/) {}
+
 Status WriteProfileText(const std::string& path, const std::string& section, const std::string& key,
                         const std::string& value) {
-  if (!WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str()))
-    return FromLastError(GetLastError());
-  return {};
+  // The profile API reads the whole file and writes it back: two processes
+  // at once would each drop what the other wrote.
+  void* const lock = LockAcrossProcesses(path);
+  const BOOL written =
+      WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str());
+  const DWORD error = written ? ERROR_SUCCESS : GetLastError();
+  UnlockAcrossProcesses(lock);
+  return FromLastError(error);
 }
 
 bool ProfileSectionHasKeys(const std::string& path, const std::string& section) {
