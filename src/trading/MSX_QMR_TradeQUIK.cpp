@@ -174,9 +174,12 @@ int32_t NextTransId(TradingSettings& settings) {
   return id;
 }
 
+// The line ends in a "|" of the record's own: the profile rules drop blanks
+// at the end of a value, and the line must come back as it was written.
 std::string RecordedOrderText(const RecordedOrder& order) {
   return std::to_string(order.bar.date) + "," + std::to_string(order.bar.time) + "," +
-         std::to_string(order.transId) + "," + std::to_string(order.length) + "," + order.line;
+         std::to_string(order.transId) + "," + std::to_string(order.length) + "," + order.line +
+         "|";
 }
 
 std::optional<RecordedOrder> ParseRecordedOrder(const std::string& text) {
@@ -191,9 +194,9 @@ std::optional<RecordedOrder> ParseRecordedOrder(const std::string& text) {
     return whole;
   };
   if (!field(&order.bar.date) || !field(&order.bar.time) || !field(&order.transId) ||
-      !field(&order.length) || order.length < 0 || rest.empty())
+      !field(&order.length) || order.length < 0 || rest.size() < 2 || rest.back() != '|')
     return std::nullopt;
-  order.line = rest;
+  order.line = rest.substr(0, rest.size() - 1);
   return order;
 }
 
@@ -282,9 +285,11 @@ BarRange ComputeTradeQuik(const HostDataRecord& data, const TradeQuikInputs& in,
   if (clientCode.empty()) RaiseFault("ClientCode is not defined");
 
   // The last bar seen: "date,time"; a part that is no integer counts as 0.
-  const std::string seen =
-      settings.ReadText(section, "DateTime_" + account + "_" + clientCode + "_" +
-                                     std::to_string(ident), "");
+  // The strategy instance's order on its way beside it.
+  const std::string suffix = account + "_" + clientCode + "_" + std::to_string(ident);
+  const std::string key = "DateTime_" + suffix;
+  const std::string orderKey = "Order_" + suffix;
+  const std::string seen = settings.ReadText(section, key, "");
   int32_t lastDate = 0;
   int32_t lastTime = 0;
   if (const std::size_t comma = seen.find(','); comma != std::string::npos) {
@@ -300,9 +305,6 @@ BarRange ComputeTradeQuik(const HostDataRecord& data, const TradeQuikInputs& in,
 
   // An order of an earlier calculation that ended before it remembered its
   // bar: sent now if it never went out, and its bar is seen from here on.
-  const std::string suffix = account + "_" + clientCode + "_" + std::to_string(ident);
-  const std::string key = "DateTime_" + suffix;
-  const std::string orderKey = "Order_" + suffix;
   if (ident >= 1 && lastDate >= 1) {
     const std::optional<RecordedOrder> recorded =
         ParseRecordedOrder(settings.ReadText(section, orderKey, ""));

@@ -60,7 +60,7 @@ int32_t NextTransId(TradingSettings& settings);
 // An order on its way: recorded in the settings file (the security
 // section's key "Order_" + account + "_" + client code + "_" + Ident) after
 // its transaction number is taken and before its line is appended, as
-// "date,time,number,length,line": the bar, the number, the transaction
+// "date,time,number,length,line|": the bar, the number, the transaction
 // file's length before the line, and the line. The order is done once the
 // strategy's last-seen bar has reached the recorded bar; until then a later
 // calculation finishes it (FinishRecordedOrder).

@@ -90,6 +90,41 @@ TEST_F(OutputFaults, ACutTradeRowLeavesTheRowsBeforeIt) {
   for (std::size_t i = 1; i < lines.size(); ++i) EXPECT_EQ(lines[i], whole[i]) << "line " << i;
 }
 
+// What a host that died after recording an order leaves, by how much of
+// the line went out: all of it (killed before it remembered the bar), a
+// part (killed in the middle of the write), none (killed before it). The
+// next calculation leaves the order's line in the file once, whole, under
+// the recorded number. The record reads back as written, blanks at the end
+// of the line too.
+TEST_F(OutputFaults, ARecordedOrderIsFinishedOnceWhateverWentOut) {
+  const std::string orders = Path("orders.tri");
+  for (const std::size_t written : {std::string::npos, std::size_t{30}, std::size_t{0}}) {
+    std::filesystem::remove(orders);
+    Load(OrderSection("SEC1", orders) + "[TradeQuik]\r\nTransId=6\r\n");
+    OrderRun run;
+    ASSERT_EQ(run.Calc(1), 0);
+    WriteFile(orders, "earlier line\r\n");
+    ASSERT_EQ(run.Calc(2), 0);
+    const std::string whole = ReadFile(orders);
+    TradingSettings& s = *CurrentTradingSettings();
+    const std::optional<RecordedOrder> order =
+        ParseRecordedOrder(s.ReadText("C:\\Data\\SEC1(D)", "Order_ACC1_CL1_1", ""));
+    ASSERT_TRUE(order.has_value());
+    EXPECT_EQ(order->transId, 7);
+    EXPECT_EQ(order->length, 14);
+    ASSERT_TRUE(s.WriteText("C:\\Data\\SEC1(D)", "DateTime_ACC1_CL1_1", "20240101,0"));
+    if (written != std::string::npos) WriteFile(orders, whole.substr(0, 14 + written));
+    Load();
+    ASSERT_EQ(run.Calc(2), 0) << run.chart.Error();
+    EXPECT_EQ(ReadFile(orders), whole) << written;
+  }
+  const RecordedOrder blanks{{20240105, 1000000}, 12, 345, "A=1, B=2;  "};
+  const std::optional<RecordedOrder> back = ParseRecordedOrder(RecordedOrderText(blanks));
+  ASSERT_TRUE(back.has_value());
+  EXPECT_EQ(back->line, blanks.line);
+  EXPECT_FALSE(ParseRecordedOrder("20240105,0,12,x,line|").has_value());
+}
+
 // Temporary settings files of writers that no longer run go at load and
 // before each write; a running writer's file and other names stay.
 TEST_F(OutputFaults, TemporarySettingsFilesOfDeadWritersAreRemoved) {
