@@ -4,6 +4,8 @@
 #   - native: unit tests and the end-to-end suite against msx_qmr.so, and
 #     the layering (the algorithm library reaches neither the platform nor
 #     the registry);
+#   - native: TradeQuik's host killed hundreds of times at random moments,
+#     and once between the order line and the last bar's write;
 #   - the same native suites once more under AddressSanitizer and
 #     UndefinedBehaviorSanitizer, and under ThreadSanitizer all but the
 #     single-threaded input sweeps (among them charts calculated at once on
@@ -55,6 +57,8 @@ step "native build" build native
 step "layering: the algorithm library without the platform and the registry" \
   scripts/check-layering.sh build/native
 step "native unit and end-to-end tests" ctest --test-dir build/native --output-on-failure -j2
+step "TradeQuik's host killed at random moments and between line and bar" \
+  timeout 300 build/native/msx_crash_tests --gtest_brief=1
 # The sanitizer options (halt on the first report, leaks, suppressions) are
 # the test presets' environment in CMakePresets.json.
 step "asan build" build asan
