@@ -43,10 +43,12 @@ std::string Write(const Chart& chart) {
   std::vector<std::pair<std::string, const std::vector<float>*>> columns;
   // Extra names in angle brackets, which the reader takes off again, so that
   // a name that is itself bracketed keeps its brackets.
-  for (const msxhost::NamedSeries& s : chart.extra) columns.push_back({"<" + s.name + ">", &s.values});
+  for (const msxhost::NamedSeries& s : chart.extra)
+    columns.push_back({"<" + s.name + ">", &s.values});
   // A name may hold a comma only where ";" separates the fields.
   bool comma = false;
-  for (const msxhost::NamedSeries& s : chart.extra) comma = comma || s.name.find(',') != std::string::npos;
+  for (const msxhost::NamedSeries& s : chart.extra)
+    comma = comma || s.name.find(',') != std::string::npos;
   const std::string separator = comma ? ";" : ",";
   if (!chart.open.empty()) columns.push_back({"open", &chart.open});
   columns.push_back({"high", &chart.high});

@@ -68,12 +68,11 @@ int CheckNode(const FormulaNode& node, std::string_view formula) {
   const bool unwrapped = node.kind == FormulaNode::Kind::kCall &&
                          msxhost::EqualsIgnoreCase(at.substr(0, 6), "ExtFml") &&
                          at.substr(0, node.text.size()) != node.text;
-  const bool placed =
-      node.kind == FormulaNode::Kind::kString
-          ? at.substr(0, node.text.size() + 2) == "\"" + node.text + "\""
-      : node.kind == FormulaNode::Kind::kOperator
-          ? msxhost::EqualsIgnoreCase(at.substr(0, node.text.size()), node.text)
-          : unwrapped || at.substr(0, node.text.size()) == node.text;
+  const bool placed = node.kind == FormulaNode::Kind::kString
+                          ? at.substr(0, node.text.size() + 2) == "\"" + node.text + "\""
+                      : node.kind == FormulaNode::Kind::kOperator
+                          ? msxhost::EqualsIgnoreCase(at.substr(0, node.text.size()), node.text)
+                          : unwrapped || at.substr(0, node.text.size()) == node.text;
   if (!placed)
     fuzz::Fail("the node " + fuzz::Printable(node.text) + " is not at its column " +
                std::to_string(node.column) + " of " + fuzz::Printable(formula));

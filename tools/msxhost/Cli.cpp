@@ -21,9 +21,9 @@ namespace msxhost {
 namespace {
 
 constexpr std::string_view kDescribeOptions[] = {"--lib"};
-constexpr std::string_view kCalcOptions[] = {
-    "--data",   "--out",      "--svg", "--symbol", "--name", "--folder",
-    "--period", "--interval", "--lib", "--from",   "--to",   "--last"};
+constexpr std::string_view kCalcOptions[] = {"--data", "--out",    "--svg",    "--symbol",
+                                             "--name", "--folder", "--period", "--interval",
+                                             "--lib",  "--from",   "--to",     "--last"};
 
 [[noreturn]] void UsageError(const std::string& message) {
   throw HostError(kExitUsage, message + " (see msxhost --help)");
