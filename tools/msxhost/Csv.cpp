@@ -227,9 +227,11 @@ class CsvReader {
     }
   }
 
-  // Open, high and low the file lacks are the close, as charting programs
-  // draw line data.
+  // Line data (no high or low): the open, high and low it lacks are the
+  // close, as charting programs draw it. Bars without only an open keep it
+  // missing, named when a formula uses it.
   void FillPrices() {
+    if (HasColumn(Column::kHigh) && HasColumn(Column::kLow)) return;
     std::vector<std::string> filled;
     for (const Column column : {Column::kOpen, Column::kHigh, Column::kLow}) {
       if (HasColumn(column)) continue;
