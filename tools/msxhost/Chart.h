@@ -37,6 +37,10 @@ struct Chart {
   char period = 'D';  // D W M Q Y, or I for intraday
   int32_t interval = 0;
 
+  // What reading the data changed, one line each, for the user to see
+  // ("no open, high or low column: taken as the close").
+  std::vector<std::string> notices;
+
   int32_t barCount() const { return static_cast<int32_t>(dates.size()); }
 
   // The column a formula name stands for: O/OPEN, H/HIGH, L/LOW, C/CLOSE,

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string_view>
 
+#include "BarSelection.h"
 #include "Chart.h"
 #include "Csv.h"
 #include "Files.h"
@@ -20,9 +21,9 @@ namespace msxhost {
 namespace {
 
 constexpr std::string_view kDescribeOptions[] = {"--lib"};
-constexpr std::string_view kCalcOptions[] = {"--data",   "--out",      "--svg",
-                                             "--symbol", "--name",     "--folder",
-                                             "--period", "--interval", "--lib"};
+constexpr std::string_view kCalcOptions[] = {"--data", "--out",    "--svg",    "--symbol",
+                                             "--name", "--folder", "--period", "--interval",
+                                             "--lib",  "--from",   "--to",     "--last"};
 
 [[noreturn]] void UsageError(const std::string& message) {
   throw HostError(kExitUsage, message + " (see msxhost --help)");
@@ -114,11 +115,21 @@ void SetChartOptions(const ParsedCommand& parsed, Chart& chart) {
   }
 }
 
-// The chart of a calc or batch command: the CSV's bars with the chart options.
-Chart ReadChart(const ParsedCommand& parsed) {
+// The chart of a calc or batch command: the CSV's selected bars with the
+// chart options. What reading the data changed goes to `notes`.
+Chart ReadChart(const ParsedCommand& parsed, std::string& notes) {
   const std::optional<std::string> data = parsed.Option("--data");
   if (!data) UsageError(parsed.command + " needs --data FILE.csv");
+  const BarSelection selection =
+      ParseBarSelection(parsed.Option("--from"), parsed.Option("--to"), parsed.Option("--last"));
   Chart chart = ReadCsv(*data);
+  for (const std::string& notice : chart.notices) notes += "msxhost: note: " + notice + "\n";
+  SelectBars(chart, selection);
+  if (chart.barCount() > msx::kMaxBars)
+    throw HostError(kExitUsage,
+                    Cat(*data, " has ", FormatInt(chart.barCount()), " bars, more than the host's ",
+                        FormatInt(msx::kMaxBars), ": add --last ", FormatInt(msx::kMaxBars),
+                        " for the newest, or choose them with --from and --to"));
   SetChartOptions(parsed, chart);
   return chart;
 }
@@ -126,14 +137,14 @@ Chart ReadChart(const ParsedCommand& parsed) {
 // Many formulas over one chart in one run (one process start, which counts
 // where the library runs under emulation): the description, then each
 // formula's result table or its error under a line "== FORMULA".
-CommandOutput Batch(const ParsedCommand& parsed) {
+void Batch(const ParsedCommand& parsed, CommandOutput& output) {
   if (parsed.positional.size() != 1) UsageError("batch takes one FORMULAS file");
   if (parsed.Option("--out") || parsed.Option("--svg"))
     UsageError("batch writes its results to standard output only");
-  const Chart chart = ReadChart(parsed);
+  const Chart chart = ReadChart(parsed, output.err);
   const ChartRecords records(chart);
   const LoadedLibrary library(LibraryPath(parsed));
-  CommandOutput output{kExitOk, DescribeLibrary(library), {}};
+  output.out = DescribeLibrary(library);
   const std::string list = ReadWholeFile(parsed.positional.front());
   for (const std::string_view line : SplitLines(list)) {
     const std::string formula(TrimBlanks(line));
@@ -147,21 +158,19 @@ CommandOutput Batch(const ParsedCommand& parsed) {
       output.exitCode = std::max(output.exitCode, e.exitCode());
     }
   }
-  return output;
 }
 
-CommandOutput Calc(const ParsedCommand& parsed) {
+void Calc(const ParsedCommand& parsed, CommandOutput& output) {
   if (parsed.positional.empty()) UsageError("calc needs a FORMULA");
   if (parsed.positional.size() > 1)
     UsageError("calc takes one FORMULA, got also " + parsed.positional[1] + " (quote the formula)");
   const std::string& formula = parsed.positional.front();
   const FormulaNode parsedFormula = ParseFormula(formula);
-  const Chart chart = ReadChart(parsed);
+  const Chart chart = ReadChart(parsed, output.err);
   const ChartRecords records(chart);
   const LoadedLibrary library(LibraryPath(parsed));
   const FormulaResult result = EvaluateFormula(parsedFormula, chart, records, library);
 
-  CommandOutput output;
   const std::string table = ResultTable(chart, result);
   if (const auto svg = parsed.Option("--svg"))
     WriteWholeFile(*svg, RenderSvg(chart, result, formula));
@@ -173,61 +182,30 @@ CommandOutput Calc(const ParsedCommand& parsed) {
   } else {
     output.out = table;
   }
-  return output;
 }
 
 }  // namespace
-
-std::string UsageText() {
-  return "msxhost: the formula tester of the msx_qmr library\n"
-         "\n"
-         "Usage:\n"
-         "  msxhost describe [--lib PATH]\n"
-         "      Lists what the host sees: every function, its arguments and choices.\n"
-         "  msxhost calc FORMULA --data FILE.csv [--out FILE] [--svg FILE] [--symbol S]\n"
-         "               [--name NAME] [--folder DIR] [--period D|W|M|Q|Y|I]\n"
-         "               [--interval N] [--lib PATH]\n"
-         "      Runs one chart calculation over the bars of FILE.csv and prints the\n"
-         "      result's valid range as CSV (or writes it to --out); --svg draws it.\n"
-         "  msxhost batch FORMULAS.txt --data FILE.csv [chart options] [--lib PATH]\n"
-         "      The description, then each formula of FORMULAS.txt (one a line, # for\n"
-         "      comments) over the same chart, under a line \"== FORMULA\".\n"
-         "  msxhost --help\n"
-         "\n"
-         "FORMULA is one call: NRTR(C, 2), RENKO_WATR(C, 2, 10, Auto),\n"
-         "WriteData(C, \"out/%S_%P.txt\"), NRTR(NRTR(C, 2), 3), or the host's spelling\n"
-         "ExtFml(\"MSX_QMR.NRTR\", C, 2). Arguments: price fields O H L C V (or OPEN,\n"
-         "HIGH, LOW, CLOSE, VOLUME), extra CSV columns by name, numbers (a constant\n"
-         "series where a series is expected), \"quoted strings\", choices by their text\n"
-         "(or their ID as a number), and nested calls.\n"
-         "\n"
-         "FILE.csv: a header line naming the columns date, time (optional), open\n"
-         "(optional), high, low, close, volume (optional) and any extra columns; dates\n"
-         "YYYYMMDD or YYYY-MM-DD, times HHMMSS, HH:MM or HH:MM:SS.\n"
-         "\n"
-         "Chart: --symbol (default: the CSV's file name in upper case), --name (the\n"
-         "security name, default the symbol), --folder (default the CSV's folder),\n"
-         "--period (default D), --interval (default 0). --lib: the library to load\n"
-         "(default: the one beside msxhost).\n"
-         "\n"
-         "Exit status: 0 done; 1 the library failed (not loaded, or a function\n"
-         "returned -1) or an output could not be written; 2 a wrong command line,\n"
-         "formula or data file.\n";
-}
 
 CommandOutput RunCommand(const std::vector<std::string>& arguments) {
   if (arguments.empty()) return {kExitUsage, {}, UsageText()};
   for (const std::string& argument : arguments)
     if (argument == "--help" || argument == "-h") return {kExitOk, UsageText(), {}};
+  if (arguments.front() == "help") return {kExitOk, UsageText(), {}};
+  if (arguments.front() == "--version") return {kExitOk, VersionText(), {}};
+  CommandOutput output;
   try {
     const ParsedCommand parsed = Parse(arguments);
     if (parsed.command == "describe") return Describe(parsed);
-    return parsed.command == "batch" ? Batch(parsed) : Calc(parsed);
+    if (parsed.command == "batch")
+      Batch(parsed, output);
+    else
+      Calc(parsed, output);
   } catch (const HostError& e) {
-    return {e.exitCode(), {}, std::string("msxhost: ") + e.what() + "\n"};
+    output = {e.exitCode(), {}, output.err + "msxhost: " + e.what() + "\n"};
   } catch (const std::exception& e) {
-    return {kExitFailure, {}, std::string("msxhost: ") + e.what() + "\n"};
+    output = {kExitFailure, {}, output.err + "msxhost: " + e.what() + "\n"};
   }
+  return output;
 }
 
 }  // namespace msxhost
