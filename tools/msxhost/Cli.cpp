@@ -12,6 +12,7 @@
 #include "Formula.h"
 #include "HostError.h"
 #include "LoadedLibrary.h"
+#include "Panes.h"
 #include "Report.h"
 #include "Svg.h"
 #include "Text.h"
@@ -20,7 +21,7 @@ namespace msxhost {
 namespace {
 
 constexpr std::string_view kDescribeOptions[] = {"--lib"};
-constexpr std::string_view kCalcOptions[] = {"--data",   "--out",      "--svg",
+constexpr std::string_view kCalcOptions[] = {"--data",   "--out",      "--svg",   "--pane",
                                              "--symbol", "--name",     "--folder",
                                              "--period", "--interval", "--lib"};
 
@@ -123,56 +124,108 @@ Chart ReadChart(const ParsedCommand& parsed) {
   return chart;
 }
 
+// The pane --pane puts every formula in, if given.
+std::optional<Pane> PaneOption(const ParsedCommand& parsed) {
+  const auto text = parsed.Option("--pane");
+  if (!text) return std::nullopt;
+  const std::optional<Pane> pane = ParsePane(*text);
+  if (!pane) UsageError("bad --pane value: " + *text + " (price or own)");
+  return pane;
+}
+
+// The formulas of one chart, evaluated in order; each result, or its error,
+// goes under a line "== FORMULA" when there are several, and each result
+// joins the chart --svg draws.
+class ChartRun {
+ public:
+  explicit ChartRun(const ParsedCommand& parsed)
+      : pane_(PaneOption(parsed)),
+        chart_(ReadChart(parsed)),
+        records_(chart_),
+        library_(LibraryPath(parsed)),
+        svg_(parsed.Option("--svg")) {}
+
+  const LoadedLibrary& library() const { return library_; }
+
+  // Evaluates the formula; throws HostError.
+  const Plot& Run(const std::string& formula) {
+    const FormulaNode node = ParseFormula(formula);
+    FormulaResult result = EvaluateFormula(node, chart_, records_, library_);
+    plots_.push_back({formula, std::move(result), pane_.value_or(PaneOf(node, library_))});
+    return plots_.back();
+  }
+
+  std::string Table(const Plot& plot) const { return ResultTable(chart_, plot.result); }
+  int32_t Values(const Plot& plot) const { return ClampedRange(chart_, plot.result).count(); }
+
+  // Draws the chart when --svg asks for it.
+  void Draw() const {
+    if (svg_) WriteWholeFile(*svg_, RenderSvg(chart_, {0, chart_.barCount() - 1}, plots_));
+  }
+
+ private:
+  std::optional<Pane> pane_;
+  Chart chart_;
+  ChartRecords records_;
+  LoadedLibrary library_;
+  std::optional<std::string> svg_;
+  std::vector<Plot> plots_;
+};
+
 // Many formulas over one chart in one run (one process start, which counts
 // where the library runs under emulation): the description, then each
 // formula's result table or its error under a line "== FORMULA".
 CommandOutput Batch(const ParsedCommand& parsed) {
   if (parsed.positional.size() != 1) UsageError("batch takes one FORMULAS file");
-  if (parsed.Option("--out") || parsed.Option("--svg"))
-    UsageError("batch writes its results to standard output only");
-  const Chart chart = ReadChart(parsed);
-  const ChartRecords records(chart);
-  const LoadedLibrary library(LibraryPath(parsed));
-  CommandOutput output{kExitOk, DescribeLibrary(library), {}};
+  if (parsed.Option("--out")) UsageError("batch writes its results to standard output only");
+  ChartRun run(parsed);
+  CommandOutput output{kExitOk, DescribeLibrary(run.library()), {}};
   const std::string list = ReadWholeFile(parsed.positional.front());
   for (const std::string_view line : SplitLines(list)) {
     const std::string formula(TrimBlanks(line));
     if (formula.empty() || formula.front() == '#') continue;
     output.out += "== " + formula + "\n";
     try {
-      output.out +=
-          ResultTable(chart, EvaluateFormula(ParseFormula(formula), chart, records, library));
+      output.out += run.Table(run.Run(formula));
     } catch (const HostError& e) {
       output.out += std::string("error: ") + e.what() + "\n";
       output.exitCode = std::max(output.exitCode, e.exitCode());
     }
   }
+  run.Draw();
   return output;
 }
 
+// One formula: its table, or --out's summary line. Several: each table under
+// "== FORMULA"; the first that fails stops the command.
 CommandOutput Calc(const ParsedCommand& parsed) {
-  if (parsed.positional.empty()) UsageError("calc needs a FORMULA");
-  if (parsed.positional.size() > 1)
-    UsageError("calc takes one FORMULA, got also " + parsed.positional[1] + " (quote the formula)");
-  const std::string& formula = parsed.positional.front();
-  const FormulaNode parsedFormula = ParseFormula(formula);
-  const Chart chart = ReadChart(parsed);
-  const ChartRecords records(chart);
-  const LoadedLibrary library(LibraryPath(parsed));
-  const FormulaResult result = EvaluateFormula(parsedFormula, chart, records, library);
-
-  CommandOutput output;
-  const std::string table = ResultTable(chart, result);
-  if (const auto svg = parsed.Option("--svg"))
-    WriteWholeFile(*svg, RenderSvg(chart, result, formula));
-  if (const auto out = parsed.Option("--out")) {
-    WriteWholeFile(*out, table);
-    output.out = formula + ": " + FormatInt(ClampedRange(chart, result).count()) +
-                 " values, bars " + FormatInt(result.first) + " to " + FormatInt(result.last) +
-                 " -> " + *out + "\n";
-  } else {
-    output.out = table;
+  const std::vector<std::string>& formulas = parsed.positional;
+  if (formulas.empty()) UsageError("calc needs a FORMULA");
+  if (formulas.size() > 1 && parsed.Option("--out"))
+    UsageError("--out takes the result of one formula; give one, or several without --out");
+  for (const std::string& formula : formulas) {
+    try {
+      ParseFormula(formula);
+    } catch (const HostError& e) {
+      if (formulas.size() == 1) throw;
+      throw HostError(e.exitCode(), Cat(e.what(), " in ", formula, " (quote each formula)"));
+    }
   }
+  ChartRun run(parsed);
+  CommandOutput output;
+  for (const std::string& formula : formulas) {
+    const Plot& plot = run.Run(formula);
+    if (formulas.size() > 1) output.out += "== " + formula + "\n";
+    if (const auto out = parsed.Option("--out")) {
+      WriteWholeFile(*out, run.Table(plot));
+      output.out += formula + ": " + FormatInt(run.Values(plot)) + " values, bars " +
+                    FormatInt(plot.result.first) + " to " + FormatInt(plot.result.last) + " -> " +
+                    *out + "\n";
+    } else {
+      output.out += run.Table(plot);
+    }
+  }
+  run.Draw();
   return output;
 }
 
@@ -184,12 +237,13 @@ std::string UsageText() {
          "Usage:\n"
          "  msxhost describe [--lib PATH]\n"
          "      Lists what the host sees: every function, its arguments and choices.\n"
-         "  msxhost calc FORMULA --data FILE.csv [--out FILE] [--svg FILE] [--symbol S]\n"
-         "               [--name NAME] [--folder DIR] [--period D|W|M|Q|Y|I]\n"
-         "               [--interval N] [--lib PATH]\n"
+         "  msxhost calc FORMULA... --data FILE.csv [--out FILE] [--svg FILE]\n"
+         "               [--pane price|own] [--symbol S] [--name NAME] [--folder DIR]\n"
+         "               [--period D|W|M|Q|Y|I] [--interval N] [--lib PATH]\n"
          "      Runs one chart calculation over the bars of FILE.csv and prints the\n"
-         "      result's valid range as CSV (or writes it to --out); --svg draws it.\n"
-         "  msxhost batch FORMULAS.txt --data FILE.csv [chart options] [--lib PATH]\n"
+         "      result's valid range as CSV (or writes it to --out). Several formulas:\n"
+         "      each result under a line \"== FORMULA\".\n"
+         "  msxhost batch FORMULAS.txt --data FILE.csv [--svg FILE] [chart options]\n"
          "      The description, then each formula of FORMULAS.txt (one a line, # for\n"
          "      comments) over the same chart, under a line \"== FORMULA\".\n"
          "  msxhost --help\n"
@@ -209,6 +263,14 @@ std::string UsageText() {
          "security name, default the symbol), --folder (default the CSV's folder),\n"
          "--period (default D), --interval (default 0). --lib: the library to load\n"
          "(default: the one beside msxhost).\n"
+         "\n"
+         "--svg FILE draws every formula on one chart: the price as candles (a line\n"
+         "when the data has no open column) with the results on the price's scale\n"
+         "over it (NRTR, NRTR_WATR, JMA, RENKO_WATR's levels, ReadData), and each\n"
+         "oscillator or signal (CER, JTPO, RENKO_WATR's Long, Short and Both, the\n"
+         "trading functions' positions) in a pane of its own below, with its own\n"
+         "axis and a zero line. --pane price or own puts every formula over the\n"
+         "price or in panes of their own.\n"
          "\n"
          "Exit status: 0 done; 1 the library failed (not loaded, or a function\n"
          "returned -1) or an output could not be written; 2 a wrong command line,\n"
