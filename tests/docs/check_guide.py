@@ -1,14 +1,17 @@
 #!/usr/bin/env python3
-"""Checks the user guide (docs/guide.md) against the built library.
+"""Checks the user guide in each of its languages (docs/guide.md,
+docs/guide.ru.md) against the built library and against each other.
 
   check_guide.py MSXHOST LIBRARY SOURCE_DIR
 
-Fails when the guide names a function, an argument, an argument kind or a
+Fails when a guide names a function, an argument, an argument kind or a
 choice that the library does not describe (or leaves a function or an
 argument out), when an ExtFml example calls a function that is not there or
 with the wrong number of arguments, when an error text in its
-troubleshooting table is not in the library, or when a chart differs from
-what scripts/guide-charts.sh draws from the bundled data.
+troubleshooting table is not in the library, when the languages differ in
+their sections (the English headings' anchors, which the Russian guide
+gives each of its headings as <a id="...">), error texts or charts, or when
+a chart differs from what scripts/guide-charts.sh draws from the bundled data.
 """
 import os
 import re
@@ -16,7 +19,12 @@ import subprocess
 import sys
 import tempfile
 
-KINDS = {"series": "series", "numeric": "number", "string": "text", "custom": "choice"}
+# Each language: its file, how it names the argument kinds, and the word
+# between the first and last of a run of arguments ("A1[] to A7[]").
+LANGUAGES = {
+    "en": ("guide.md", {"series": "series", "numeric": "number", "string": "text", "custom": "choice"}, "to"),
+    "ru": ("guide.ru.md", {"series": "ряд", "numeric": "число", "string": "текст", "custom": "выбор"}, "по"),
+}
 
 
 def describe(host, library):
@@ -32,7 +40,7 @@ def describe(host, library):
         m = re.match(r"\s+\d+ (series|numeric|string|custom)\s+(\S+)(.*)", line)
         if m and current is not None:
             choices = re.findall(r"(\S+)=\d+", m.group(3))
-            current.append((m.group(2), KINDS[m.group(1)], choices))
+            current.append((m.group(2), m.group(1), choices))
     return functions
 
 
@@ -44,6 +52,25 @@ def sections(guide):
         m = re.match(r"`([^`]+)`\n", part)
         if m:
             out[m.group(1)] = part[m.end():]
+    return out
+
+
+def slug(heading):
+    """The anchor a Markdown renderer gives a heading."""
+    text = re.sub(r"[^\w\- ]", "", heading.strip().lower())
+    return text.replace(" ", "-")
+
+
+def headings(guide):
+    """(level, anchor, text) of every heading below the title: the anchor of
+    an <a id="..."> on the line before, else the heading's own."""
+    out, previous = [], ""
+    for line in guide.splitlines():
+        m = re.match(r"(#{2,4}) (.+)", line)
+        if m:
+            a = re.fullmatch(r'<a id="([^"]+)"></a>', previous.strip())
+            out.append((len(m.group(1)), a.group(1) if a else slug(m.group(2)), m.group(2)))
+        previous = line
     return out
 
 
@@ -86,12 +113,9 @@ def ext_calls(guide):
     return calls
 
 
-def main():
-    host, library, source = sys.argv[1:4]
-    guide = open(os.path.join(source, "docs", "guide.md"), encoding="utf-8").read()
-    functions = describe(host, library)
+def check_functions(guide, functions, kinds, through):
+    """Faults of one guide's function sections against the library."""
     faults = []
-
     found = sections(guide)
     for name in functions:
         if name not in found:
@@ -101,10 +125,10 @@ def main():
             if re.match(r"\w+$", name) and name[0].isupper() and "\n- `" in text:
                 faults.append(f"section for a function the library lacks: {name}")
             continue
-        arguments = {a: (kind, choices) for a, kind, choices in functions[name]}
+        arguments = {a: (kinds[kind], choices) for a, kind, choices in functions[name]}
         listed = set()
         for bullet in re.findall(r"^- (`.+?)(?=^- |^$)", text, flags=re.M | re.S):
-            m = re.match(r"`([^`]+)`(?: to `([^`]+)`)? \((\w+)\)(.*)", bullet, flags=re.S)
+            m = re.match(rf"`([^`]+)`(?: {through} `([^`]+)`)? \((\w+)\)(.*)", bullet, flags=re.S)
             if not m:
                 continue
             first, last, kind, rest = m.groups()
@@ -120,7 +144,7 @@ def main():
                 listed.add(arg)
                 if arguments[arg][0] != kind:
                     faults.append(f"{name}: {arg} is a {arguments[arg][0]}, not a {kind}")
-                if kind == "choice":
+                if kind == kinds["custom"]:
                     for choice in re.findall(r"`(\w+)`", rest):
                         if choice not in arguments[arg][1]:
                             faults.append(f"{name}: {arg} has no choice {choice}")
@@ -133,14 +157,62 @@ def main():
             faults.append(f"ExtFml example calls {name}, which the library lacks")
         elif count != len(functions[name]):
             faults.append(f"ExtFml example of {name} has {count} arguments, not {len(functions[name])}")
+    return faults
 
+
+def error_texts(guide):
+    return re.findall(r'^\| "([^"]+)" \|', guide, flags=re.M)
+
+
+def charts_of(guide):
+    return sorted(set(re.findall(r"\(charts/([\w.-]+\.svg)\)", guide)))
+
+
+def compare_languages(guides):
+    """Faults where a language differs from the English guide."""
+    faults = []
+    english = guides["en"]
+    for lang, guide in guides.items():
+        if lang == "en":
+            continue
+        ours = [(level, anchor) for level, anchor, _ in headings(english)]
+        theirs = [(level, anchor) for level, anchor, _ in headings(guide)]
+        for level, anchor in ours:
+            if (level, anchor) not in theirs:
+                faults.append(f"{LANGUAGES[lang][0]} lacks the section #{anchor}")
+        for level, anchor in theirs:
+            if (level, anchor) not in ours:
+                faults.append(f"{LANGUAGES[lang][0]} has the section #{anchor}, which guide.md lacks")
+        if not faults and ours != theirs:
+            faults.append(f"{LANGUAGES[lang][0]} orders its sections unlike guide.md")
+        for what, of in (("error texts", error_texts), ("charts", charts_of)):
+            if sorted(of(english)) != sorted(of(guide)):
+                faults.append(f"{LANGUAGES[lang][0]} differs from guide.md in its {what}: "
+                              f"{sorted(set(of(guide)) ^ set(of(english)))}")
+    return faults
+
+
+def main():
+    host, library, source = sys.argv[1:4]
+    functions = describe(host, library)
     binary = open(library, "rb").read()
-    for text in re.findall(r'^\| "([^"]+)" \|', guide, flags=re.M):
-        for piece in text.split("…"):
-            if piece and piece.encode() not in binary:
-                faults.append(f'error text "{text}" is not in the library')
+    guides, faults = {}, []
+    for lang, (file, kinds, through) in LANGUAGES.items():
+        guide = open(os.path.join(source, "docs", file), encoding="utf-8").read()
+        guides[lang] = guide
+        faults += [f"{file}: {f}" for f in check_functions(guide, functions, kinds, through)]
+        for text in error_texts(guide):
+            for piece in text.split("…"):
+                if piece and piece.encode() not in binary:
+                    faults.append(f'{file}: error text "{text}" is not in the library')
+        # Links within the guide land on a section.
+        anchors = {anchor for _, anchor, _ in headings(guide)}
+        for target in set(re.findall(r"\]\(#([\w-]+)\)", guide)):
+            if target not in anchors:
+                faults.append(f"{file}: a link goes to #{target}, which no section has")
+    faults += compare_languages(guides)
 
-    charts = sorted(set(re.findall(r"\(charts/([\w.-]+\.svg)\)", guide)))
+    charts = charts_of(guides["en"])
     on_disk = sorted(f for f in os.listdir(os.path.join(source, "docs", "charts")) if f.endswith(".svg"))
     if charts != on_disk:
         faults.append(f"charts in the guide {charts} differ from docs/charts {on_disk}")
@@ -156,8 +228,8 @@ def main():
 
     for fault in faults:
         print("check_guide:", fault)
-    print(f"check_guide: {len(functions)} functions, {len(ext_calls(guide))} examples, "
-          f"{len(charts)} charts, {len(faults)} faults")
+    print(f"check_guide: {len(guides)} languages, {len(functions)} functions, "
+          f"{len(ext_calls(guides['en']))} examples, {len(charts)} charts, {len(faults)} faults")
     return 1 if faults else 0
 
 
