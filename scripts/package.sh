@@ -4,6 +4,7 @@
 #   msx_qmr-1.8.0.11-win32.zip          the product: msx_qmr.dll (32-bit), the
 #                                       formula tester msxhost.exe, the
 #                                       settings example and the user guide
+#                                       (English and Russian)
 #   msx_qmr-1.8.0.11-win64.zip          the same for 64-bit Windows
 #   msx_qmr-1.8.0.11-linux-x86_64.tar.gz  msx_qmr.so and msxhost for Linux
 #
@@ -41,7 +42,7 @@ stage() {
   mkdir -p "$dir/guide/charts"
   cp "$@" "$dir/"
   cp docs/msx_qmr.ini.example "$dir/"
-  cp docs/guide.md "$dir/guide/"
+  cp docs/guide.md docs/guide.ru.md "$dir/guide/"
   cp docs/charts/*.svg "$dir/guide/charts/"
 }
 stage "msx_qmr-$version-win32" build/win32/msx_qmr.dll build/win32/msxhost.exe
