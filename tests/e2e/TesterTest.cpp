@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,8 @@
 #include "Files.h"
 #include "FormulaParser.h"
 #include "HostError.h"
+#include "LoadedLibrary.h"
+#include "Text.h"
 
 namespace msxtest {
 namespace {
@@ -122,18 +125,100 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{{"calc", "NRTR(Q, 2)", "--data", "DATA"}, 2, "unknown name: Q"},
         BadInput{{"calc", "NRTR(C, 2", "--data", "DATA"}, 2, "syntax error at column"},
         BadInput{{"calc", "NRTR(C, 2)"}, 2, "calc needs --data"},
-        BadInput{{"calc", "NRTR(C, 2)", "--data", "no/such.csv"}, 2, "cannot read no/such.csv"},
+        BadInput{{"calc", "NRTR(C, 2)", "--data", "no/such.csv"},
+                 2,
+                 "cannot read no/such.csv: No such file or directory"},
+        BadInput{{"calc", "NRTR(C, 2)", "--data", "."}, 2, "cannot read .: Is a directory"},
         BadInput{{"calc", "NRTR(C, 2)", "--data", "DATA", "--lib", "no/such/lib"},
                  1,
-                 "library not found: no/such/lib"},
-        BadInput{{"describe", "--bogus"}, 2, "unknown option: --bogus"}));
+                 "cannot load the library no/such/lib (no/such/lib: "},
+        BadInput{{"calc", "NRTR(C, 2)", "--data", "DATA", "--lib", "."},
+                 1,
+                 "cannot load the library . ("},
+        BadInput{{"describe", "--bogus"}, 2, "unknown option: --bogus"},
+        BadInput{{"calc", "Mov(C, 0, S)", "--data", "DATA"},
+                 2,
+                 "Mov argument 2 (\"Periods\") must be a whole number from 1 to 65500, got 0"},
+        BadInput{{"calc", "Mov(C, 10, T)", "--data", "DATA"},
+                 2,
+                 "Mov argument 3 (\"Method\") must be S (simple), E (exponential) or W "
+                 "(weighted), got the name T"},
+        BadInput{{"calc", "If(C > 1, 2)", "--data", "DATA"}, 2, "If takes 3 arguments, got 2"},
+        BadInput{{"calc", "C + \"x\"", "--data", "DATA"},
+                 2,
+                 "the operator + needs numbers or series, got a string"},
+        BadInput{{"calc", "(C + 1", "--data", "DATA"},
+                 2,
+                 "syntax error at column 1: the '(' is not closed with ')'"},
+        BadInput{{"calc", "C > and 1", "--data", "DATA"},
+                 2,
+                 "syntax error at column 5: expected a value before 'and'"},
+        BadInput{{"calc", "C", "--data", "DATA", "--from", "2024-13-01"},
+                 2,
+                 "bad --from value: 2024-13-01 (expected a date YYYYMMDD, YYYY-MM-DD or "
+                 "DD.MM.YYYY)"},
+        BadInput{{"calc", "C", "--data", "DATA", "--from", "20200101"},
+                 2,
+                 "no bars from 2020-01-01 to the end: the data runs from 2004-08-19 to "
+                 "2008-10-14"},
+        BadInput{{"calc", "C", "--data", "DATA", "--last", "0"},
+                 2,
+                 "bad --last value: 0 (expected a count of bars, 1 or more)"}));
+
+TEST(Tester, ACodePageFunctionElsewhereSaysHowToGetIt) {
+  const CommandOutput o = RunCommand({"calc", "JMA(C, 14, 0)", "--data", Data()});
+  if (o.exitCode == 0) GTEST_SKIP() << "JMA is offered under this system's OEM code page";
+  EXPECT_EQ(o.exitCode, 2);
+  EXPECT_EQ(o.err,
+            "msxhost: JMA is offered only under the Cyrillic OEM code page 866: run with "
+            "LC_ALL=ru_RU.UTF-8 (on Windows: Russian as the language for non-Unicode "
+            "programs)\n");
+}
+
+TEST(Tester, HelpAndVersion) {
+  for (const char* command : {"help", "--help"}) {
+    const CommandOutput o = RunCommand({command});
+    EXPECT_EQ(o.exitCode, 0);
+    EXPECT_EQ(Head(o.out), "msxhost: the formula tester of the msx_qmr library");
+    EXPECT_NE(o.out.find("Mov(X, n, S|E|W)"), std::string::npos);
+  }
+  const CommandOutput v = RunCommand({"--version"});
+  EXPECT_EQ(v.exitCode, 0);
+  EXPECT_EQ(v.out, "msxhost 1.8.0.11, the formula tester of the msx_qmr library\n");
+}
+
+// The signal of a moving-average crossover, written in the formula core,
+// drives the trade file over the bundled prices.
+TEST(Tester, ACrossoverSignalWritesTrades) {
+  const std::string folder = Temp("crossover/");
+  std::filesystem::create_directories(folder);
+  std::filesystem::copy_file(msxhost::LoadedLibrary::DefaultPath(), folder + "msx_qmr" +
+                                 std::filesystem::path(msxhost::LoadedLibrary::DefaultPath())
+                                     .extension()
+                                     .string(),
+                             std::filesystem::copy_options::overwrite_existing);
+  const std::string lib = folder + "msx_qmr" +
+                          std::filesystem::path(msxhost::LoadedLibrary::DefaultPath()).extension().string();
+  msxhost::WriteWholeFile(folder + "msx_qmr.ini", "[TradeFile]\nDirectory=" + folder + "\n");
+  const CommandOutput o = RunCommand(
+      {"calc",
+       "TradeFile(C, Cross(Mov(C, 10, S), Mov(C, 30, S)) - Cross(Mov(C, 30, S), Mov(C, 10, S)), "
+       "Both, \"MAcross\")",
+       "--data", Data(), "--lib", lib});
+  ASSERT_EQ(o.exitCode, 0) << o.err;
+  const std::string trades = msxhost::ReadWholeFile(folder + "noname[MAcross]GOOG-DAILY[D].csv");
+  // The first crossover of the averages is a fall, on 2004-11-26: a short for one bar.
+  EXPECT_NE(trades.find("\nMAcross,GOOG-DAILY,-1,20041126,20041129,"), std::string::npos) << trades;
+}
 
 TEST(Tester, AFunctionsFailureShowsItsErrorText) {
   const std::string csv = Temp("tester_nan.csv");
-  msxhost::WriteWholeFile(csv, "date,high,low,close\n20240102,1,1,1\n20240103,1,1,nan\n");
+  msxhost::WriteWholeFile(csv, "date,open,high,low,close\n20240102,1,1,1,1\n20240103,1,1,1,nan\n");
   const CommandOutput o = RunCommand({"calc", "NRTR(C, 2)", "--data", csv});
   EXPECT_EQ(o.exitCode, 1);
-  EXPECT_EQ(o.err, "msxhost: NRTR returned -1: ResultRec.szExtendedError\n");
+  EXPECT_EQ(o.err,
+            "msxhost: NRTR failed; the library gives no reason for this function (common "
+            "causes: a NaN price, a bar beyond 65,499, or a Length beyond 32 bits)\n");
 }
 
 TEST(Csv, ReadsNamedColumnsInAnyOrderWithTimesAndExtras) {
@@ -150,7 +235,7 @@ TEST(Csv, ReadsNamedColumnsInAnyOrderWithTimesAndExtras) {
   EXPECT_EQ(c.close[1], 10.75f);
   ASSERT_NE(c.FindSeries("signal"), nullptr);
   EXPECT_EQ((*c.FindSeries("Signal"))[1], -1.0f);
-  EXPECT_TRUE(c.open.empty());
+  EXPECT_EQ(c.open, c.close);  // no open column: taken as the close
 }
 
 TEST(Csv, AMalformedLineIsNamedByItsNumber) {
@@ -166,8 +251,147 @@ TEST(Csv, AMalformedLineIsNamedByItsNumber) {
       EXPECT_EQ(e.exitCode(), msxhost::kExitUsage);
     }
   }
-  EXPECT_THROW(msxhost::ParseCsv("date,close\n20240102,1\n", "nohigh.csv"), msxhost::HostError);
+  EXPECT_THROW(msxhost::ParseCsv("date,high\n20240102,1\n", "noclose.csv"), msxhost::HostError);
 }
+
+// The data files users have, through the calc command: what it prints, and
+// on standard error its notices or its one error line.
+struct DataFile {
+  const char* name;
+  std::string csv;
+  std::vector<std::string> arguments;  // the formula and any options
+  int exitCode;
+  std::string out;
+  std::string err;  // "" for none; else a part of standard error
+};
+
+void PrintTo(const DataFile& d, std::ostream* os) { *os << d.name; }
+
+class DataFiles : public ::testing::TestWithParam<DataFile> {};
+
+TEST_P(DataFiles, AreReadOrRefusedNamingTheLine) {
+  const std::string csv = Temp(std::string("data_") + GetParam().name + ".csv");
+  msxhost::WriteWholeFile(csv, GetParam().csv);
+  std::vector<std::string> arguments = {"calc"};
+  arguments.insert(arguments.end(), GetParam().arguments.begin(), GetParam().arguments.end());
+  arguments.insert(arguments.end(), {"--data", csv});
+  const CommandOutput o = RunCommand(arguments);
+  EXPECT_EQ(o.exitCode, GetParam().exitCode) << o.err;
+  EXPECT_EQ(o.out, GetParam().out);
+  if (GetParam().err.empty())
+    EXPECT_EQ(o.err, "");
+  else
+    EXPECT_NE(o.err.find(GetParam().err), std::string::npos) << o.err;
+}
+
+// 65,501 daily bars from 1800 on: one more than the host holds.
+std::string TooManyBars() {
+  std::string text = "date,close\n";
+  int32_t day = 0;
+  for (int32_t y = 1800; day < 65501; ++y)
+    for (int32_t m = 1; m <= 12 && day < 65501; ++m)
+      for (int32_t d = 1; d <= 28 && day < 65501; ++d, ++day)
+        text += msxhost::FormatInt(y * 10000 + m * 100 + d) + ",1\n";
+  return text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DataFiles,
+    ::testing::Values(
+        DataFile{"vendor",
+                 "<TICKER>,<PER>,<DATE>,<TIME>,<OPEN>,<HIGH>,<LOW>,<CLOSE>,<VOL>\r\n"
+                 "SBER,5,20240115,100000,270.1,271,269.5,270.5,1200\r\n"
+                 "SBER,5,20240115,100500,270.5,272,270,271.5,900\r\n",
+                 {"O + H + L + C + V"},
+                 0,
+                 "date,time,value\n20240115,100000,2281.1\n20240115,100500,1984\n",
+                 ""},
+        DataFile{"semicolons",
+                 "<DATE>;<TIME>;<OPEN>;<HIGH>;<LOW>;<CLOSE>;<VOL>\n"
+                 "02.01.2024;000000;10,5;11,25;10;11;100\n"
+                 "03.01.2024;000000;11;12;10,75;11,5;200\n",
+                 {"H - L"},
+                 0,
+                 "date,value\n20240102,1.25\n20240103,1.25\n",
+                 ""},
+        DataFile{"close_only",
+                 "date,close\n2024-01-02,1.5\n2024-01-03,2\n",
+                 {"O + H + L"},
+                 0,
+                 "date,value\n20240102,4.5\n20240103,6\n",
+                 "msxhost: note: ",
+                 },
+        DataFile{"close_only_volume",
+                 "date,close\n2024-01-02,1.5\n",
+                 {"V"},
+                 2,
+                 "",
+                 "unknown name: V (the data has no volume column)"},
+        DataFile{"newest_first",
+                 "date,close\n20240104,3\n20240103,2\n20240102,1\n",
+                 {"Ref(C, -1)"},
+                 0,
+                 "date,value\n20240103,1\n20240104,2\n",
+                 "the bars run newest first: put in time order"},
+        DataFile{"duplicate",
+                 "date,close\n20240102,1\n\n20240103,2\n20240103,3\n",
+                 {"C"},
+                 2,
+                 "",
+                 "line 5: the bar of 2024-01-03 again (line 4 has it too): each bar needs a date "
+                 "of its own"},
+        DataFile{"out_of_order",
+                 "date,close\n20240102,1\n20240104,2\n20240103,3\n",
+                 {"C"},
+                 2,
+                 "",
+                 "line 4: 2024-01-03 is out of order after 2024-01-04 (line 3): the bars must run "
+                 "oldest first throughout"},
+        DataFile{"no_header",
+                 "20240102,1,1,1\n",
+                 {"C"},
+                 2,
+                 "",
+                 "line 1: expected a header line naming the columns, such as "
+                 "date,open,high,low,close,volume"},
+        DataFile{"bad_date",
+                 "date,close\n20240102,1\n2024/01/03,2\n",
+                 {"C"},
+                 2,
+                 "",
+                 "line 3: bad date \"2024/01/03\" (expected YYYYMMDD, YYYY-MM-DD or DD.MM.YYYY)"},
+        DataFile{"bad_number",
+                 "date;close\n20240102;1,5\n20240103;1.5.2\n",
+                 {"C"},
+                 2,
+                 "",
+                 "line 3: bad number \"1.5.2\" in column close (expected a number such as 12.5 or "
+                 "12,5)"},
+        DataFile{"fields",
+                 "date,close\n20240102,1,2\n",
+                 {"C"},
+                 2,
+                 "",
+                 "line 2: expected 2 fields separated by ',' as the header names, got 3"},
+        DataFile{"from_to",
+                 "date,close\n20240102,1\n20240103,2\n20240104,3\n20240105,4\n",
+                 {"C", "--from", "03.01.2024", "--to", "2024-01-04"},
+                 0,
+                 "date,value\n20240103,2\n20240104,3\n",
+                 "msxhost: note: "},
+        DataFile{"last",
+                 "date,close\n20240102,1\n20240103,2\n20240104,3\n",
+                 {"Sum(C, 2)", "--last", "2"},
+                 0,
+                 "date,value\n20240104,5\n",
+                 "msxhost: note: "},
+        DataFile{"too_many",
+                 TooManyBars(),
+                 {"C"},
+                 2,
+                 "",
+                 " has 65501 bars, more than the host's 65500: add --last 65500 for the newest, "
+                 "or choose them with --from and --to"}));
 
 }  // namespace
 }  // namespace msxtest

@@ -37,6 +37,13 @@ struct Chart {
   char period = 'D';  // D W M Q Y, or I for intraday
   int32_t interval = 0;
 
+  // What reading the data changed, one line each, for the user to see
+  // ("no open, high or low column: taken as the close").
+  std::vector<std::string> notices;
+  // Whether open, high and low are the data's own; false when any of them
+  // was taken as the close (then a chart draws the price as a line).
+  bool hasOhlc = true;
+
   int32_t barCount() const { return static_cast<int32_t>(dates.size()); }
 
   // The column a formula name stands for: O/OPEN, H/HIGH, L/LOW, C/CLOSE,

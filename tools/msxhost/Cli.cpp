@@ -6,6 +6,7 @@
 #include <optional>
 #include <string_view>
 
+#include "BarSelection.h"
 #include "Chart.h"
 #include "Csv.h"
 #include "Files.h"
@@ -21,9 +22,9 @@ namespace msxhost {
 namespace {
 
 constexpr std::string_view kDescribeOptions[] = {"--lib"};
-constexpr std::string_view kCalcOptions[] = {"--data",   "--out",      "--svg",   "--pane",
-                                             "--symbol", "--name",     "--folder",
-                                             "--period", "--interval", "--lib"};
+constexpr std::string_view kCalcOptions[] = {
+    "--data",   "--out",      "--svg", "--pane", "--symbol", "--name", "--folder",
+    "--period", "--interval", "--lib", "--from", "--to",     "--last"};
 
 [[noreturn]] void UsageError(const std::string& message) {
   throw HostError(kExitUsage, message + " (see msxhost --help)");
@@ -115,11 +116,21 @@ void SetChartOptions(const ParsedCommand& parsed, Chart& chart) {
   }
 }
 
-// The chart of a calc or batch command: the CSV's bars with the chart options.
-Chart ReadChart(const ParsedCommand& parsed) {
+// The chart of a calc or batch command: the CSV's selected bars with the
+// chart options. What reading the data changed goes to `notes`.
+Chart ReadChart(const ParsedCommand& parsed, std::string& notes) {
   const std::optional<std::string> data = parsed.Option("--data");
   if (!data) UsageError(parsed.command + " needs --data FILE.csv");
+  const BarSelection selection =
+      ParseBarSelection(parsed.Option("--from"), parsed.Option("--to"), parsed.Option("--last"));
   Chart chart = ReadCsv(*data);
+  for (const std::string& notice : chart.notices) notes += "msxhost: note: " + notice + "\n";
+  SelectBars(chart, selection);
+  if (chart.barCount() > msx::kMaxBars)
+    throw HostError(kExitUsage,
+                    Cat(*data, " has ", FormatInt(chart.barCount()), " bars, more than the host's ",
+                        FormatInt(msx::kMaxBars), ": add --last ", FormatInt(msx::kMaxBars),
+                        " for the newest, or choose them with --from and --to"));
   SetChartOptions(parsed, chart);
   return chart;
 }
@@ -133,14 +144,13 @@ std::optional<Pane> PaneOption(const ParsedCommand& parsed) {
   return pane;
 }
 
-// The formulas of one chart, evaluated in order; each result, or its error,
-// goes under a line "== FORMULA" when there are several, and each result
-// joins the chart --svg draws.
+// The formulas of one chart, evaluated in order; each result joins the
+// chart that --svg draws.
 class ChartRun {
  public:
-  explicit ChartRun(const ParsedCommand& parsed)
+  ChartRun(const ParsedCommand& parsed, std::string& notes)
       : pane_(PaneOption(parsed)),
-        chart_(ReadChart(parsed)),
+        chart_(ReadChart(parsed, notes)),
         records_(chart_),
         library_(LibraryPath(parsed)),
         svg_(parsed.Option("--svg")) {}
@@ -174,12 +184,13 @@ class ChartRun {
 
 // Many formulas over one chart in one run (one process start, which counts
 // where the library runs under emulation): the description, then each
-// formula's result table or its error under a line "== FORMULA".
-CommandOutput Batch(const ParsedCommand& parsed) {
+// formula's result table or its error under a line "== FORMULA"; --svg
+// draws those that ran.
+void Batch(const ParsedCommand& parsed, CommandOutput& output) {
   if (parsed.positional.size() != 1) UsageError("batch takes one FORMULAS file");
   if (parsed.Option("--out")) UsageError("batch writes its results to standard output only");
-  ChartRun run(parsed);
-  CommandOutput output{kExitOk, DescribeLibrary(run.library()), {}};
+  ChartRun run(parsed, output.err);
+  output.out = DescribeLibrary(run.library());
   const std::string list = ReadWholeFile(parsed.positional.front());
   for (const std::string_view line : SplitLines(list)) {
     const std::string formula(TrimBlanks(line));
@@ -193,12 +204,11 @@ CommandOutput Batch(const ParsedCommand& parsed) {
     }
   }
   run.Draw();
-  return output;
 }
 
 // One formula: its table, or --out's summary line. Several: each table under
 // "== FORMULA"; the first that fails stops the command.
-CommandOutput Calc(const ParsedCommand& parsed) {
+void Calc(const ParsedCommand& parsed, CommandOutput& output) {
   const std::vector<std::string>& formulas = parsed.positional;
   if (formulas.empty()) UsageError("calc needs a FORMULA");
   if (formulas.size() > 1 && parsed.Option("--out"))
@@ -211,8 +221,7 @@ CommandOutput Calc(const ParsedCommand& parsed) {
       throw HostError(e.exitCode(), Cat(e.what(), " in ", formula, " (quote each formula)"));
     }
   }
-  ChartRun run(parsed);
-  CommandOutput output;
+  ChartRun run(parsed, output.err);
   for (const std::string& formula : formulas) {
     const Plot& plot = run.Run(formula);
     if (formulas.size() > 1) output.out += "== " + formula + "\n";
@@ -226,70 +235,30 @@ CommandOutput Calc(const ParsedCommand& parsed) {
     }
   }
   run.Draw();
-  return output;
 }
 
 }  // namespace
-
-std::string UsageText() {
-  return "msxhost: the formula tester of the msx_qmr library\n"
-         "\n"
-         "Usage:\n"
-         "  msxhost describe [--lib PATH]\n"
-         "      Lists what the host sees: every function, its arguments and choices.\n"
-         "  msxhost calc FORMULA... --data FILE.csv [--out FILE] [--svg FILE]\n"
-         "               [--pane price|own] [--symbol S] [--name NAME] [--folder DIR]\n"
-         "               [--period D|W|M|Q|Y|I] [--interval N] [--lib PATH]\n"
-         "      Runs one chart calculation over the bars of FILE.csv and prints the\n"
-         "      result's valid range as CSV (or writes it to --out). Several formulas:\n"
-         "      each result under a line \"== FORMULA\".\n"
-         "  msxhost batch FORMULAS.txt --data FILE.csv [--svg FILE] [chart options]\n"
-         "      The description, then each formula of FORMULAS.txt (one a line, # for\n"
-         "      comments) over the same chart, under a line \"== FORMULA\".\n"
-         "  msxhost --help\n"
-         "\n"
-         "FORMULA is one call: NRTR(C, 2), RENKO_WATR(C, 2, 10, Auto),\n"
-         "WriteData(C, \"out/%S_%P.txt\"), NRTR(NRTR(C, 2), 3), or the host's spelling\n"
-         "ExtFml(\"MSX_QMR.NRTR\", C, 2). Arguments: price fields O H L C V (or OPEN,\n"
-         "HIGH, LOW, CLOSE, VOLUME), extra CSV columns by name, numbers (a constant\n"
-         "series where a series is expected), \"quoted strings\", choices by their text\n"
-         "(or their ID as a number), and nested calls.\n"
-         "\n"
-         "FILE.csv: a header line naming the columns date, time (optional), open\n"
-         "(optional), high, low, close, volume (optional) and any extra columns; dates\n"
-         "YYYYMMDD or YYYY-MM-DD, times HHMMSS, HH:MM or HH:MM:SS.\n"
-         "\n"
-         "Chart: --symbol (default: the CSV's file name in upper case), --name (the\n"
-         "security name, default the symbol), --folder (default the CSV's folder),\n"
-         "--period (default D), --interval (default 0). --lib: the library to load\n"
-         "(default: the one beside msxhost).\n"
-         "\n"
-         "--svg FILE draws every formula on one chart: the price as candles (a line\n"
-         "when the data has no open column) with the results on the price's scale\n"
-         "over it (NRTR, NRTR_WATR, JMA, RENKO_WATR's levels, ReadData), and each\n"
-         "oscillator or signal (CER, JTPO, RENKO_WATR's Long, Short and Both, the\n"
-         "trading functions' positions) in a pane of its own below, with its own\n"
-         "axis and a zero line. --pane price or own puts every formula over the\n"
-         "price or in panes of their own.\n"
-         "\n"
-         "Exit status: 0 done; 1 the library failed (not loaded, or a function\n"
-         "returned -1) or an output could not be written; 2 a wrong command line,\n"
-         "formula or data file.\n";
-}
 
 CommandOutput RunCommand(const std::vector<std::string>& arguments) {
   if (arguments.empty()) return {kExitUsage, {}, UsageText()};
   for (const std::string& argument : arguments)
     if (argument == "--help" || argument == "-h") return {kExitOk, UsageText(), {}};
+  if (arguments.front() == "help") return {kExitOk, UsageText(), {}};
+  if (arguments.front() == "--version") return {kExitOk, VersionText(), {}};
+  CommandOutput output;
   try {
     const ParsedCommand parsed = Parse(arguments);
     if (parsed.command == "describe") return Describe(parsed);
-    return parsed.command == "batch" ? Batch(parsed) : Calc(parsed);
+    if (parsed.command == "batch")
+      Batch(parsed, output);
+    else
+      Calc(parsed, output);
   } catch (const HostError& e) {
-    return {e.exitCode(), {}, std::string("msxhost: ") + e.what() + "\n"};
+    output = {e.exitCode(), {}, output.err + "msxhost: " + e.what() + "\n"};
   } catch (const std::exception& e) {
-    return {kExitFailure, {}, std::string("msxhost: ") + e.what() + "\n"};
+    output = {kExitFailure, {}, output.err + "msxhost: " + e.what() + "\n"};
   }
+  return output;
 }
 
 }  // namespace msxhost

@@ -1,30 +1,48 @@
 #include "Files.h"
 
-#include <fstream>
-#include <iterator>
+#include <filesystem>
+#include <system_error>
 
 #include "HostError.h"
+#include "platform/Platform.h"
 
 namespace msxhost {
 namespace {
 
 std::size_t LastSeparator(std::string_view path) { return path.find_last_of("/\\"); }
 
+bool IsFolder(const std::string& path) {
+  std::error_code ignored;
+  return std::filesystem::is_directory(path, ignored);
+}
+
+// The system's words for why a file operation on path failed. A folder is
+// told as such first: Windows refuses to open one as "access denied".
+std::string Reason(const std::string& path, const msx::platform::Status& status) {
+  using msx::platform::StatusCode;
+  std::errc reason = std::errc::io_error;
+  if (IsFolder(path))
+    reason = std::errc::is_a_directory;
+  else if (status.code == StatusCode::kNotFound)
+    reason = std::errc::no_such_file_or_directory;
+  else if (status.code == StatusCode::kAccessDenied)
+    reason = std::errc::permission_denied;
+  return std::make_error_code(reason).message();
+}
+
 }  // namespace
 
 std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw HostError(kExitUsage, "cannot read " + path);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw HostError(kExitUsage, "cannot read " + path);
+  std::string bytes;
+  const msx::platform::Status status = msx::platform::ReadWholeFile(path, &bytes);
+  if (!status.ok() || IsFolder(path))
+    throw HostError(kExitUsage, "cannot read " + path + ": " + Reason(path, status));
   return bytes;
 }
 
 void WriteWholeFile(const std::string& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (out) out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (out) out.close();
-  if (!out) throw HostError(kExitFailure, "cannot write " + path);
+  const msx::platform::Status status = msx::platform::ReplaceFileContent(path, bytes);
+  if (!status.ok()) throw HostError(kExitFailure, "cannot write " + path + ": " + Reason(path, status));
 }
 
 std::string BaseName(std::string_view path) {

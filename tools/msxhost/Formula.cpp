@@ -4,6 +4,7 @@
 #include <limits>
 #include <optional>
 
+#include "Builtins.h"
 #include "HostError.h"
 #include "HostRecords.h"
 #include "Text.h"
@@ -15,6 +16,33 @@ using Kind = FormulaNode::Kind;
 
 std::string Plural(std::size_t n, const char* word) {
   return FormatInt(static_cast<int64_t>(n)) + " " + word + (n == 1 ? "" : "s");
+}
+
+// The functions the library offers only under the Cyrillic OEM code page.
+constexpr const char* kCodePageFunctions[] = {"JMA", "JTPO", "TradeQuik"};
+
+// The text NRTR, NRTR_WATR and CER leave in szExtendedError whatever failed.
+constexpr const char* kNoReason = "ResultRec.szExtendedError";
+
+[[noreturn]] void UnknownFunction(const std::string& name) {
+  for (const char* offered : kCodePageFunctions)
+    if (EqualsIgnoreCase(name, offered))
+      throw HostError(kExitUsage,
+                      Cat(offered,
+                          " is offered only under the Cyrillic OEM code page 866: run with "
+                          "LC_ALL=ru_RU.UTF-8 (on Windows: Russian as the language for "
+                          "non-Unicode programs)"));
+  throw HostError(kExitUsage, "unknown function: " + name);
+}
+
+// What a failed call tells the user: the library's error text, or where the
+// library gives only its fixed text, the usual causes.
+std::string FailureMessage(const std::string& function, const std::string& text) {
+  if (text == kNoReason)
+    return function +
+           " failed; the library gives no reason for this function (common causes: a NaN price, "
+           "a bar beyond 65,499, or a Length beyond 32 bits)";
+  return function + " returned -1" + (text.empty() ? " (szExtendedError empty)" : ": " + text);
 }
 
 class Evaluator {
@@ -33,11 +61,13 @@ class Evaluator {
       case Kind::kNumber:
         if (!execute) return std::nullopt;
         return ConstantSeries(node.number, chart_.barCount());
+      case Kind::kOperator:
+        return Operator(node, execute);
       case Kind::kString:
         break;
     }
     throw HostError(kExitUsage,
-                    "a formula must be a call, a name or a number, got " + DescribeNode(node));
+                    "a formula must be a call, a name, a number or an expression, got " + DescribeNode(node));
   }
 
  private:
@@ -90,9 +120,42 @@ class Evaluator {
                                     " (choices: " + (choices.empty() ? "none" : choices) + ")");
   }
 
+  // The operands as series; evaluated only when execute is true.
+  std::optional<HostArray> Operator(const FormulaNode& node, bool execute) {
+    std::vector<HostArray> operands;
+    for (const FormulaNode& operand : node.arguments) {
+      if (operand.kind == Kind::kString)
+        throw HostError(kExitUsage, "the operator " + node.text + " needs numbers or series, got " +
+                                        DescribeNode(operand));
+      std::optional<HostArray> value = Series(operand, execute);
+      if (value) operands.push_back(std::move(*value));
+    }
+    if (!execute) return std::nullopt;
+    return ApplyOperator(node.text, Pointers(operands), chart_.barCount());
+  }
+
+  static std::vector<const HostArray*> Pointers(const std::vector<HostArray>& arrays) {
+    std::vector<const HostArray*> pointers;
+    for (const HostArray& a : arrays) pointers.push_back(&a);
+    return pointers;
+  }
+
+  std::optional<HostArray> Builtin(const FormulaNode& call, bool execute) {
+    CheckBuiltin(call);
+    std::vector<HostArray> series;
+    for (std::size_t k = 0; k < call.arguments.size(); ++k) {
+      if (!IsSeriesArgument(call, k)) continue;
+      std::optional<HostArray> value = Series(call.arguments[k], execute);
+      if (value) series.push_back(std::move(*value));
+    }
+    if (!execute) return std::nullopt;
+    return CallBuiltin(call, Pointers(series), chart_.barCount());
+  }
+
   std::optional<HostArray> Call(const FormulaNode& call, bool execute) {
     const FunctionInfo* function = library_.FindFunction(call.text);
-    if (function == nullptr) throw HostError(kExitUsage, "unknown function: " + call.text);
+    if (function == nullptr && IsBuiltin(call.text)) return Builtin(call, execute);
+    if (function == nullptr) UnknownFunction(call.text);
     const std::size_t expected = function->arguments.size();
     if (call.arguments.size() != expected)
       throw HostError(kExitUsage, function->name + " takes " + Plural(expected, "argument") +
@@ -142,11 +205,7 @@ class Evaluator {
 
     HostResult result;
     const int32_t rc = library_.Call(function->name, records_.data(), arguments, *result.record());
-    if (rc == -1) {
-      const std::string text = result.extendedError();
-      throw HostError(kExitFailure, function->name + " returned -1" +
-                                        (text.empty() ? " (szExtendedError empty)" : ": " + text));
-    }
+    if (rc == -1) throw HostError(kExitFailure, FailureMessage(function->name, result.extendedError()));
     if (rc != 0) throw HostError(kExitFailure, function->name + " returned " + FormatInt(rc));
     return std::move(result.array());
   }

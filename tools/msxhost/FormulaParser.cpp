@@ -1,5 +1,6 @@
 #include "FormulaParser.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "HostError.h"
@@ -12,9 +13,20 @@ namespace {
 // exhausting the stack.
 constexpr int kMaxDepth = 64;
 
+using Kind = FormulaNode::Kind;
+
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsNameStart(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
 bool IsNameChar(char c) { return IsNameStart(c) || IsDigit(c); }
+
+// The binary operators of one level of precedence, longest spelling first.
+struct Level {
+  std::vector<std::string_view> operators;
+};
+
+const Level kComparisons{{"<=", ">=", "<>", "<", ">", "="}};
+const Level kSums{{"+", "-"}};
+const Level kTerms{{"*", "/"}};
 
 class Parser {
  public:
@@ -23,7 +35,7 @@ class Parser {
   FormulaNode ParseAll() {
     SkipBlanks();
     if (AtEnd()) Fail(pos_, "the formula is empty");
-    FormulaNode node = ParseExpression(0);
+    FormulaNode node = ParseOr(0);
     SkipBlanks();
     if (!AtEnd()) Fail(pos_, Cat("unexpected ", Quoted(pos_), " after the end of the formula"));
     return node;
@@ -36,7 +48,9 @@ class Parser {
   }
 
   bool AtEnd() const { return pos_ >= text_.size(); }
-  char Peek() const { return AtEnd() ? '\0' : text_[pos_]; }
+  char Peek(std::size_t ahead = 0) const {
+    return pos_ + ahead < text_.size() ? text_[pos_ + ahead] : '\0';
+  }
 
   std::string Quoted(std::size_t at) const {
     if (at >= text_.size()) return "end of formula";
@@ -51,19 +65,125 @@ class Parser {
       ++pos_;
   }
 
-  FormulaNode ParseExpression(int depth) {
+  void CheckDepth(int depth) const {
     if (depth > kMaxDepth) Fail(pos_, "the formula is nested too deeply");
+  }
+
+  // An operator node over its operands, no higher than the parser allows.
+  FormulaNode Operator(std::string text, std::size_t at, std::vector<FormulaNode> operands) const {
+    FormulaNode node;
+    node.kind = Kind::kOperator;
+    node.text = std::move(text);
+    node.column = static_cast<int>(at) + 1;
+    for (const FormulaNode& operand : operands) node.height = std::max(node.height, operand.height + 1);
+    if (node.height > kMaxDepth) Fail(at, "the formula is nested too deeply");
+    node.arguments = std::move(operands);
+    return node;
+  }
+
+  // The word operator ("and", "or", "not") at the current position, any case.
+  bool AtWord(std::string_view word) const {
+    return EqualsIgnoreCase(text_.substr(pos_, word.size()), word) &&
+           !IsNameChar(Peek(word.size()));
+  }
+
+  FormulaNode ParseOr(int depth) {
+    FormulaNode left = ParseAnd(depth);
+    while (true) {
+      SkipBlanks();
+      if (!AtWord("or")) return left;
+      const std::size_t at = pos_;
+      pos_ += 2;
+      FormulaNode right = ParseAnd(depth);
+      left = Operator("or", at, {std::move(left), std::move(right)});
+    }
+  }
+
+  FormulaNode ParseAnd(int depth) {
+    FormulaNode left = ParseNot(depth);
+    while (true) {
+      SkipBlanks();
+      if (!AtWord("and")) return left;
+      const std::size_t at = pos_;
+      pos_ += 3;
+      FormulaNode right = ParseNot(depth);
+      left = Operator("and", at, {std::move(left), std::move(right)});
+    }
+  }
+
+  FormulaNode ParseNot(int depth) {
+    CheckDepth(depth);
+    SkipBlanks();
+    if (!AtWord("not")) return ParseLevel(kComparisons, depth);
+    const std::size_t at = pos_;
+    pos_ += 3;
+    return Operator("not", at, {ParseNot(depth + 1)});
+  }
+
+  // One level of left-grouping binary operators; the next level binds tighter.
+  FormulaNode ParseLevel(const Level& level, int depth) {
+    const auto operand = [&] {
+      if (&level == &kComparisons) return ParseLevel(kSums, depth);
+      if (&level == &kSums) return ParseLevel(kTerms, depth);
+      return ParseUnary(depth);
+    };
+    FormulaNode left = operand();
+    while (true) {
+      SkipBlanks();
+      std::string_view found;
+      for (std::string_view op : level.operators)
+        if (text_.substr(pos_, op.size()) == op) {
+          found = op;
+          break;
+        }
+      if (found.empty()) return left;
+      const std::size_t at = pos_;
+      pos_ += found.size();
+      FormulaNode right = operand();
+      left = Operator(std::string(found), at, {std::move(left), std::move(right)});
+    }
+  }
+
+  FormulaNode ParseUnary(int depth) {
+    CheckDepth(depth);
+    SkipBlanks();
+    const bool signedNumber = (Peek() == '-' || Peek() == '+') &&
+                              (IsDigit(Peek(1)) || (Peek(1) == '.' && IsDigit(Peek(2))));
+    if (Peek() == '-' && !signedNumber) {
+      const std::size_t at = pos_++;
+      return Operator("-", at, {ParseUnary(depth + 1)});
+    }
+    return ParsePrimary(depth);
+  }
+
+  FormulaNode ParsePrimary(int depth) {
     SkipBlanks();
     const char c = Peek();
     if (c == '"') return ParseString();
     if (IsDigit(c) || c == '.' || c == '+' || c == '-') return ParseNumber();
-    if (IsNameStart(c)) return ParseNameOrCall(depth);
+    if (IsNameStart(c)) {
+      if (AtWord("and") || AtWord("or"))
+        Fail(pos_, Cat("expected a value before '", ToLower(text_.substr(pos_, AtWord("or") ? 2 : 3)),
+                       "'"));
+      return ParseNameOrCall(depth);
+    }
+    if (c == '(') {
+      const std::size_t open = pos_++;
+      FormulaNode inner = ParseOr(depth + 1);
+      SkipBlanks();
+      if (Peek() != ')') {
+        if (AtEnd()) Fail(open, "the '(' is not closed with ')'");
+        Fail(pos_, Cat("expected ')' or an operator, got ", Quoted(pos_)));
+      }
+      ++pos_;
+      return inner;
+    }
     Fail(pos_, Cat("expected a name, a number or a string, got ", Quoted(pos_)));
   }
 
   FormulaNode ParseString() {
     FormulaNode node;
-    node.kind = FormulaNode::Kind::kString;
+    node.kind = Kind::kString;
     node.column = static_cast<int>(pos_) + 1;
     const std::size_t close = text_.find('"', pos_ + 1);
     if (close == std::string_view::npos) Fail(pos_, "the string is not closed");
@@ -94,7 +214,7 @@ class Parser {
     }
     if (IsNameChar(Peek()) || Peek() == '.') Fail(start, "bad number");
     FormulaNode node;
-    node.kind = FormulaNode::Kind::kNumber;
+    node.kind = Kind::kNumber;
     node.column = static_cast<int>(start) + 1;
     node.text = std::string(text_.substr(start, pos_ - start));
     const std::optional<float> value = ParseFloat(node.text);
@@ -105,7 +225,7 @@ class Parser {
 
   FormulaNode ParseNameOrCall(int depth) {
     FormulaNode node;
-    node.kind = FormulaNode::Kind::kName;
+    node.kind = Kind::kName;
     node.column = static_cast<int>(pos_) + 1;
     const std::size_t start = pos_;
     while (IsNameChar(Peek())) ++pos_;
@@ -114,13 +234,16 @@ class Parser {
     if (Peek() != '(') return node;
 
     const std::size_t open = pos_++;
-    node.kind = FormulaNode::Kind::kCall;
+    node.kind = Kind::kCall;
     SkipBlanks();
     if (Peek() == ')') {
       ++pos_;
     } else {
       while (true) {
-        node.arguments.push_back(ParseExpression(depth + 1));
+        CheckDepth(depth + 1);
+        node.arguments.push_back(ParseOr(depth + 1));
+        node.height = std::max(node.height, node.arguments.back().height + 1);
+        if (node.height > kMaxDepth) Fail(open, "the formula is nested too deeply");
         SkipBlanks();
         if (Peek() == ',') {
           ++pos_;
@@ -141,7 +264,7 @@ class Parser {
   // ExtFml("LIB.NAME", args...) becomes NAME(args...).
   void UnwrapExtFml(FormulaNode& node, std::size_t open) const {
     const char* const expected = "ExtFml needs \"LIBRARY.FUNCTION\" as its first argument";
-    if (node.arguments.empty() || node.arguments.front().kind != FormulaNode::Kind::kString)
+    if (node.arguments.empty() || node.arguments.front().kind != Kind::kString)
       Fail(node.arguments.empty() ? open + 1
                                   : static_cast<std::size_t>(node.arguments[0].column - 1),
            expected);
@@ -168,14 +291,16 @@ FormulaNode ParseFormula(std::string_view formula) { return Parser(formula).Pars
 
 std::string DescribeNode(const FormulaNode& node) {
   switch (node.kind) {
-    case FormulaNode::Kind::kNumber:
+    case Kind::kNumber:
       return "a number";
-    case FormulaNode::Kind::kString:
+    case Kind::kString:
       return "a string";
-    case FormulaNode::Kind::kName:
+    case Kind::kName:
       return "the name " + node.text;
-    case FormulaNode::Kind::kCall:
+    case Kind::kCall:
       return "a call of " + node.text;
+    case Kind::kOperator:
+      return "the operator " + node.text;
   }
   return "an expression";
 }

@@ -63,7 +63,7 @@ LoadedLibrary::LoadedLibrary(const std::string& path) : path_(path) {
   std::string reason;
   handle_ = msx::platform::OpenLibrary(path, &reason);
   if (handle_ == nullptr)
-    throw HostError(kExitFailure, "library not found: " + path + " (" + reason + ")");
+    throw HostError(kExitFailure, "cannot load the library " + path + " (" + reason + ")");
   try {
     ReadDescription();
   } catch (...) {

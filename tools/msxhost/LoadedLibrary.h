@@ -56,7 +56,7 @@ class LoadedLibrary {
   // Loads the library and reads its whole description: MSXInfo, then
   // MSXNthFunction for indexes 0 to count - 1, MSXNthArg for each argument
   // and MSXNthCustomString for indexes 0 to the argument's custom-string
-  // count - 1. Throws HostError (kExitFailure): "library not found: PATH
+  // count - 1. Throws HostError (kExitFailure): "cannot load the library PATH
   // (reason)", "MSXInfo missing in PATH", an entry point that returns
   // anything but 0, or counts no host could hold.
   explicit LoadedLibrary(const std::string& path);

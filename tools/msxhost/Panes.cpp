@@ -17,17 +17,19 @@ enum class Scale {
 struct PaneRule {
   const char* function;
   Scale scale;
+  int input = 0;  // kInput: the argument whose scale the result has
   // For a function whose choice decides: the choice argument's index and the
   // choices whose result has a scale of its own (empty texts end the list).
   int choiceArgument = -1;
   const char* ownChoices[3] = {};
 };
 
+// The library's functions, then those the tester computes itself.
 constexpr PaneRule kPaneRules[] = {
     {"NRTR", Scale::kInput},
     {"NRTR_WATR", Scale::kInput},
     {"JMA", Scale::kInput},
-    {"RENKO_WATR", Scale::kInput, 3, {"Long", "Short", "Both"}},
+    {"RENKO_WATR", Scale::kInput, 0, 3, {"Long", "Short", "Both"}},
     {"CER", Scale::kOwn},
     {"JTPO", Scale::kOwn},
     {"WriteData", Scale::kInput},
@@ -35,6 +37,16 @@ constexpr PaneRule kPaneRules[] = {
     {"ReadData", Scale::kPrice},
     {"TradeFile", Scale::kOwn},
     {"TradeQuik", Scale::kOwn},
+    {"If", Scale::kInput, 1},
+    {"Ref", Scale::kInput},
+    {"Mov", Scale::kInput},
+    {"HHV", Scale::kInput},
+    {"LLV", Scale::kInput},
+    {"Max", Scale::kInput},
+    {"Min", Scale::kInput},
+    {"Cross", Scale::kOwn},
+    {"Sum", Scale::kOwn},
+    {"Abs", Scale::kOwn},
 };
 
 const PaneRule* FindRule(std::string_view function) {
@@ -91,7 +103,8 @@ Pane PaneOf(const FormulaNode& formula, const LoadedLibrary& library) {
     case Scale::kInput:
       break;
   }
-  return formula.arguments.empty() ? Pane::kOwn : PaneOf(formula.arguments.front(), library);
+  const auto input = static_cast<std::size_t>(rule->input);
+  return input < formula.arguments.size() ? PaneOf(formula.arguments[input], library) : Pane::kOwn;
 }
 
 std::optional<Pane> ParsePane(std::string_view text) {

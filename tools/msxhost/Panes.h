@@ -21,6 +21,9 @@ enum class Pane { kPrice, kOwn };
 // - oscillators and signals (CER, JTPO, RENKO_WATR's Long, Short and Both,
 //   TradeFile's and TradeQuik's positions, WriteDataEx's zeros) get their own pane;
 // - ReadData is drawn over the price (data files mostly carry prices);
+// - of the tester's own functions, Ref, Mov, HHV, LLV, Max and Min follow
+//   their first argument and If its second; Cross, Sum, Abs and the
+//   operators get their own pane;
 // - the price fields O, H, L, C go over the price; volume, other columns,
 //   numbers and unknown functions get their own pane.
 // `library` resolves a choice written as its short form or its ID.

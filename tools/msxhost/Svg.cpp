@@ -258,7 +258,7 @@ std::string RenderSvg(const Chart& chart, BarSpan visible, const std::vector<Plo
   }
   const int32_t count = std::max(bars.last - bars.first + 1, 1);
   bars.width = (kRight - kLeft) / count;
-  const bool candles = !chart.open.empty();
+  const bool candles = chart.hasOhlc && !chart.open.empty();
 
   // The panes: the price first, then one per result with a scale of its own.
   std::vector<PaneBox> panes(1);

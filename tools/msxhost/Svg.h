@@ -1,8 +1,8 @@
 // A chart of one or more formulas as a plain, standalone SVG image (no
 // scripts, no external files), 1200 pixels wide:
 // - a title naming the security and the period, and the dates on view;
-// - the price pane: candles when the data has open prices (high, low and
-//   close it always has), else a line of the close; its axis fits the prices
+// - the price pane: candles when the data has its own open, high and low
+//   prices, else a line of the close; its axis fits the prices
 //   on view and the results drawn over them;
 // - below it, one pane per result that has a scale of its own, with its own
 //   axis and a zero line;
