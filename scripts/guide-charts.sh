@@ -2,8 +2,8 @@
 # Draws every chart of the user guide (docs/charts/*.svg) with the formula
 # tester over the bundled prices: each indicator over the last year of the
 # daily prices (about 252 bars, so that its line can be told from the
-# price), and one intraday example over the last session of the 1-minute
-# sample. The guide shows nothing drawn by hand: change a chart here and run
+# price), and one intraday example over the synthetic 5-minute sample
+# (three sessions). The guide shows nothing drawn by hand: change a chart here and run
 # this again. Each chart is also rendered to PNG (rsvg-convert, from
 # Debian's librsvg2-bin) for looking at them; PNG=0 skips that.
 #
@@ -18,7 +18,7 @@ if [ ! -x "$host" ]; then
   cmake --build build/native --target msxhost msx_qmr >/dev/null
 fi
 daily=(--data data/goog-daily.csv --symbol GOOG --last 252)
-minutes=(--data data/synthetic-1min.csv --symbol SYNTHETIC --period I --interval 1 --last 525)
+minutes=(--data data/synthetic-5min.csv --period I --interval 5)
 mkdir -p "$out"
 
 # name | locale (JMA and JTPO are offered under OEM code page 866) | bars | formulas, ";" between
