@@ -89,8 +89,12 @@ Axis MakeAxis(Extent extent, double top, double bottom, int ticks) {
   }
   const double margin = (extent.high - extent.low) * 0.04;
   Axis axis{top, bottom, extent.low - margin, extent.high + margin, 1, 0};
+  // The power of ten by plain multiplication and division, which round alike
+  // on every target, so the native and Windows testers draw the same bytes.
   const double raw = (axis.high - axis.low) / ticks;
-  const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+  double magnitude = 1;
+  while (magnitude * 10 <= raw) magnitude *= 10;
+  while (magnitude > raw) magnitude /= 10;
   double multiple = 10;
   for (double m : {1.0, 2.0, 2.5, 5.0})
     if (m * magnitude >= raw) {
@@ -98,8 +102,8 @@ Axis MakeAxis(Extent extent, double top, double bottom, int ticks) {
       break;
     }
   axis.step = multiple * magnitude;
-  axis.decimals = std::max(0, static_cast<int>(-std::floor(std::log10(axis.step) + 1e-9)) +
-                                  (multiple == 2.5 ? 1 : 0));
+  axis.decimals = multiple == 2.5 ? 1 : 0;
+  for (double m = multiple == 10 ? magnitude * 10 : magnitude; m < 0.999; m *= 10) ++axis.decimals;
   return axis;
 }
 
