@@ -86,6 +86,19 @@ TEST(Chart, TheTitleNamesTheSecurityAndThePeriod) {
   EXPECT_NE(chart.find(">2004-08-19 to 2008-10-14, 1047 bars</text>"), std::string::npos);
 }
 
+TEST(Chart, BatchDrawsTheFormulasThatRan) {
+  const std::string list = ::testing::TempDir() + "chart_batch.txt";
+  const std::string svg = ::testing::TempDir() + "chart_batch.svg";
+  msxhost::WriteWholeFile(list, "NRTR(C, 2)\nCER(C, 0.5, 1)\nCER(C, 10)\n");
+  const msxhost::CommandOutput o =
+      msxhost::RunCommand({"batch", list, "--data", Data(), "--svg", svg});
+  EXPECT_EQ(o.exitCode, 2);  // the middle formula has an argument too many
+  const std::string chart = msxhost::ReadWholeFile(svg);
+  EXPECT_EQ(Count(chart, "class=\"pane\""), 2);
+  EXPECT_NE(chart.find(">NRTR(C, 2)<"), std::string::npos);
+  EXPECT_NE(chart.find(">CER(C, 10)<"), std::string::npos);
+}
+
 // Bars of one day, one a minute from 10:00.
 msxhost::Chart Minutes(int bars, int32_t date) {
   msxhost::Chart chart;
