@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Checks the user guide in each of its languages (docs/guide.md,
-docs/guide.ru.md) against the built library and against each other.
+docs/guide.ru.md) and the README against the built library, and the
+languages against each other.
 
   check_guide.py MSXHOST LIBRARY SOURCE_DIR
 
@@ -12,9 +13,19 @@ troubleshooting table is not in the library, when the languages differ in
 their sections (the English headings' anchors, which the Russian guide
 gives each of its headings as <a id="...">), error texts or charts, or when
 a chart differs from what scripts/guide-charts.sh draws from the bundled data.
+
+It also runs every example of the README and of each guide as a user would,
+in a scratch folder holding the bundled data/ and build/native/ (the tester,
+with `msxhost` on the PATH): each command of a ```sh block that calls the
+tester, expecting the exit status its comment gives ("# exit 2 ..."; 0 when
+none), and each ExtFml formula over data/goog-daily.csv under a Russian
+locale, with a copy of the library whose settings file lets the trading
+functions write.
 """
+import glob
 import os
 import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -113,6 +124,96 @@ def ext_calls(guide):
     return calls
 
 
+def ext_formulas(text):
+    """The full text of every ExtFml("MSX_QMR.NAME", ...) call in a text."""
+    formulas = []
+    for m in re.finditer(r'ExtFml\("MSX_QMR\.\w+"', text):
+        i, depth, quoted = m.start() + len("ExtFml("), 1, False
+        while i < len(text) and depth > 0:
+            c = text[i]
+            if c == '"':
+                quoted = not quoted
+            elif not quoted and c == "(":
+                depth += 1
+            elif not quoted and c == ")":
+                depth -= 1
+            i += 1
+        formulas.append(text[m.start():i])
+    return formulas
+
+
+def strip_comment(line):
+    """The line without a trailing '# comment' outside quotes, and the comment."""
+    quote = None
+    for i, c in enumerate(line):
+        if quote:
+            quote = None if c == quote else quote
+        elif c in "'\"":
+            quote = c
+        elif c == "#" and (i == 0 or line[i - 1].isspace()):
+            return line[:i].rstrip(), line[i + 1:]
+    return line.rstrip(), ""
+
+
+def shell_examples(text):
+    """(command, expected exit status) for each command of the ```sh blocks
+    that call the tester, in order; a command's comment may say "exit N"."""
+    examples = []
+    for block in re.findall(r"^```sh\n(.*?)^```", text, flags=re.M | re.S):
+        if "msxhost" not in block:
+            continue
+        command, comments = "", ""
+        for line in block.splitlines():
+            code, comment = strip_comment(line)
+            comments += " " + comment
+            if code.endswith("\\"):
+                command += code[:-1] + " "
+                continue
+            command += code
+            if command.strip():
+                m = re.search(r"\bexit (\d+)", comments)
+                examples.append((command.strip(), int(m.group(1)) if m else 0))
+            command, comments = "", ""
+    return examples
+
+
+def run_examples(host, library, source, texts):
+    """Runs the examples of the texts; returns the faults."""
+    faults = []
+    with tempfile.TemporaryDirectory() as scratch:
+        os.symlink(os.path.join(source, "data"), os.path.join(scratch, "data"))
+        tools = os.path.join(scratch, "build", "native")
+        os.makedirs(tools)
+        # A copy of the tester loads the copy of the library beside it.
+        shutil.copy(host, tools)
+        shutil.copy(library, tools)
+        env = dict(os.environ, LC_ALL="C", PATH=tools + os.pathsep + os.environ["PATH"])
+        for name, text in texts:
+            for command, status in shell_examples(text):
+                done = subprocess.run(["bash", "-c", command], cwd=scratch, env=env,
+                                      capture_output=True, text=True)
+                if done.returncode != status:
+                    faults.append(f"{name}: `{command}` exits {done.returncode}, not {status}: "
+                                  f"{done.stderr.strip()}")
+        # The formulas, on a library of their own whose settings let TradeFile
+        # and TradeQuik write into the scratch folder.
+        lib = os.path.join(scratch, "formulas")
+        os.makedirs(lib)
+        shutil.copy(library, lib)
+        with open(os.path.join(lib, "msx_qmr.ini"), "w") as ini:
+            ini.write(f"[TradeFile]\nDirectory={lib}\n[TradeQuik]\nFile={lib}/orders.tri\n"
+                      "[data\\GOOG-DAILY(D)]\nClassCode=TQBR\nSecCode=GOOG\n")
+        env["LC_ALL"] = "ru_RU.UTF-8"  # all eleven functions
+        for name, text in texts:
+            for formula in ext_formulas(text):
+                done = subprocess.run([host, "calc", formula, "--data", "data/goog-daily.csv", "--lib",
+                                       os.path.join(lib, os.path.basename(library))],
+                                      cwd=scratch, env=env, capture_output=True, text=True)
+                if done.returncode != 0:
+                    faults.append(f"{name}: {formula} fails: {done.stderr.strip()}")
+    return faults
+
+
 def check_functions(guide, functions, kinds, through):
     """Faults of one guide's function sections against the library."""
     faults = []
@@ -193,7 +294,8 @@ def compare_languages(guides):
 
 
 def main():
-    host, library, source = sys.argv[1:4]
+    host, library, source = (os.path.abspath(a) for a in sys.argv[1:4])
+    readme = open(os.path.join(source, "README.md"), encoding="utf-8").read()
     functions = describe(host, library)
     binary = open(library, "rb").read()
     guides, faults = {}, []
@@ -226,10 +328,16 @@ def main():
             elif open(made, "rb").read() != open(os.path.join(source, "docs", "charts", chart), "rb").read():
                 faults.append(f"docs/charts/{chart} differs from what scripts/guide-charts.sh draws")
 
+    texts = [("README.md", readme)] + [(f"docs/{LANGUAGES[lang][0]}", guides[lang]) for lang in guides]
+    faults += run_examples(host, library, source, texts)
+    commands = sum(len(shell_examples(text)) for _, text in texts)
+    formulas = sum(len(ext_formulas(text)) for _, text in texts)
+
     for fault in faults:
         print("check_guide:", fault)
     print(f"check_guide: {len(guides)} languages, {len(functions)} functions, "
-          f"{len(ext_calls(guides['en']))} examples, {len(charts)} charts, {len(faults)} faults")
+          f"{len(ext_calls(guides['en']))} examples, {len(charts)} charts, {commands} commands and "
+          f"{formulas} formulas run, {len(faults)} faults")
     return 1 if faults else 0
 
 

@@ -65,31 +65,22 @@ INSTANTIATE_TEST_SUITE_P(
         Worked{"Mov(C, 3, W)", {N, N, 13.0 / 6, 22.0 / 6, 4, 31.0 / 6}},
         Worked{"Mov(C, 7, S)", {N, N, N, N, N, N}},
         Worked{"Mov(Ref(C, -1), 2, Simple)", {N, N, 2, 2.5, 3.5, 4.5}},
-        Worked{"Ref(C, -2)", {N, N, 1, 3, 2, 5}},
-        Worked{"Ref(C, 1)", {3, 2, 5, 4, 6, N}},
-        Worked{"HHV(C, 3)", {N, N, 3, 5, 5, 6}},
-        Worked{"LLV(C, 3)", {N, N, 1, 2, 2, 4}},
+        Worked{"Ref(C, -2)", {N, N, 1, 3, 2, 5}}, Worked{"Ref(C, 1)", {3, 2, 5, 4, 6, N}},
+        Worked{"HHV(C, 3)", {N, N, 3, 5, 5, 6}}, Worked{"LLV(C, 3)", {N, N, 1, 2, 2, 4}},
         Worked{"Sum(C, 2)", {N, 4, 5, 7, 9, 10}},
         // Cross needs the bar before: none on the first.
         Worked{"Cross(C, 3)", {N, 0, 0, 1, 0, 0}},
         Worked{"Cross(Mov(C, 2, S), C)", {N, N, 1, 0, 1, 0}},
-        Worked{"If(C > 2, C, -C)", {-1, 3, -2, 5, 4, 6}},
-        Worked{"Abs(2 - C)", {1, 1, 0, 3, 2, 4}},
-        Worked{"Max(C, 3)", {3, 3, 3, 5, 4, 6}},
-        Worked{"Min(C, 3)", {1, 3, 2, 3, 3, 3}},
+        Worked{"If(C > 2, C, -C)", {-1, 3, -2, 5, 4, 6}}, Worked{"Abs(2 - C)", {1, 1, 0, 3, 2, 4}},
+        Worked{"Max(C, 3)", {3, 3, 3, 5, 4, 6}}, Worked{"Min(C, 3)", {1, 3, 2, 3, 3, 3}},
         // Precedence: unary minus, then * /, + -, comparisons, not, and, or.
-        Worked{"1 + 2 * 3", {7, 7, 7, 7, 7, 7}},
-        Worked{"-2 * 3 + 1", {-5, -5, -5, -5, -5, -5}},
+        Worked{"1 + 2 * 3", {7, 7, 7, 7, 7, 7}}, Worked{"-2 * 3 + 1", {-5, -5, -5, -5, -5, -5}},
         Worked{"(1 + 2) * 3", {9, 9, 9, 9, 9, 9}},
         Worked{"10 - 4 - 3 + 8 / 4 / 2", {4, 4, 4, 4, 4, 4}},
-        Worked{"2 * -C", {-2, -6, -4, -10, -8, -12}},
-        Worked{"1 + 1 > 1 * 2", {0, 0, 0, 0, 0, 0}},
-        Worked{"not 1 > 2", {1, 1, 1, 1, 1, 1}},
-        Worked{"NOT 0 and 0", {0, 0, 0, 0, 0, 0}},
-        Worked{"1 or 0 and 0", {1, 1, 1, 1, 1, 1}},
-        Worked{"C >= 3 and C <= 5", {0, 1, 0, 1, 1, 0}},
-        Worked{"C = 2 or C <> 2", {1, 1, 1, 1, 1, 1}},
-        Worked{"C / (C - C)", {0, 0, 0, 0, 0, 0}}));
+        Worked{"2 * -C", {-2, -6, -4, -10, -8, -12}}, Worked{"1 + 1 > 1 * 2", {0, 0, 0, 0, 0, 0}},
+        Worked{"not 1 > 2", {1, 1, 1, 1, 1, 1}}, Worked{"NOT 0 and 0", {0, 0, 0, 0, 0, 0}},
+        Worked{"1 or 0 and 0", {1, 1, 1, 1, 1, 1}}, Worked{"C >= 3 and C <= 5", {0, 1, 0, 1, 1, 0}},
+        Worked{"C = 2 or C <> 2", {1, 1, 1, 1, 1, 1}}, Worked{"C / (C - C)", {0, 0, 0, 0, 0, 0}}));
 
 }  // namespace
 }  // namespace msxtest

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "BarSelection.h"
 #include "Chart.h"
 #include "Cli.h"
 #include "Csv.h"
@@ -60,10 +61,9 @@ TEST(TradeFileThroughTheTester, TheTradeFileOfAFormula) {
 int32_t CalcTradeQuik(const msxhost::LoadedLibrary& library, const msxhost::Chart& full,
                       int32_t bars) {
   msxhost::Chart chart = full;
-  for (auto* v : {&chart.high, &chart.low, &chart.close}) v->resize(static_cast<size_t>(bars));
-  chart.dates.resize(static_cast<size_t>(bars));
-  chart.times.resize(static_cast<size_t>(bars));
-  chart.extra[0].values.resize(static_cast<size_t>(bars));
+  msxhost::BarSelection firstBars;  // the chart as it was when it had `bars` bars
+  firstBars.to = full.dates[static_cast<size_t>(bars) - 1];
+  msxhost::SelectBars(chart, firstBars);
   const msxhost::ChartRecords records(chart);
   msxhost::HostArray signal = msxhost::MakeSeries(chart.extra[0].values);
   msxhost::HostArray price = msxhost::MakeSeries(chart.close);

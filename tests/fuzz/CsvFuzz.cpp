@@ -41,20 +41,28 @@ bool SameChart(const Chart& a, const Chart& b) {
 // The chart as a CSV file: date first, the extra columns, then the rest.
 std::string Write(const Chart& chart) {
   std::vector<std::pair<std::string, const std::vector<float>*>> columns;
-  for (const msxhost::NamedSeries& s : chart.extra) columns.push_back({s.name, &s.values});
+  // Extra names in angle brackets, which the reader takes off again, so that
+  // a name that is itself bracketed keeps its brackets.
+  for (const msxhost::NamedSeries& s : chart.extra)
+    columns.push_back({"<" + s.name + ">", &s.values});
+  // A name may hold a comma only where ";" separates the fields.
+  bool comma = false;
+  for (const msxhost::NamedSeries& s : chart.extra)
+    comma = comma || s.name.find(',') != std::string::npos;
+  const std::string separator = comma ? ";" : ",";
   if (!chart.open.empty()) columns.push_back({"open", &chart.open});
   columns.push_back({"high", &chart.high});
   columns.push_back({"low", &chart.low});
   columns.push_back({"close", &chart.close});
   if (!chart.volume.empty()) columns.push_back({"volume", &chart.volume});
   std::string text = "date";
-  if (chart.hasTime) text += ",time";
-  for (const auto& c : columns) text += "," + c.first;
+  if (chart.hasTime) text += separator + "time";
+  for (const auto& c : columns) text += separator + c.first;
   text += "\r\n";
   for (std::size_t i = 0; i < chart.dates.size(); ++i) {
     text += msxhost::FormatDate(chart.dates[i]);
-    if (chart.hasTime) text += "," + msxhost::FormatTime(chart.times[i]);
-    for (const auto& c : columns) text += "," + msxhost::FormatFloat((*c.second)[i]);
+    if (chart.hasTime) text += separator + msxhost::FormatTime(chart.times[i]);
+    for (const auto& c : columns) text += separator + msxhost::FormatFloat((*c.second)[i]);
     text += "\n";
   }
   return text;

@@ -32,6 +32,15 @@ std::string Write(const FormulaNode& node) {
       return "\"" + node.text + "\"";
     case FormulaNode::Kind::kCall:
       break;
+    case FormulaNode::Kind::kOperator:
+      // Binary operators in parentheses, so the tree reads back whatever the
+      // precedence; "- X" bare, so no nesting is added; "not" in
+      // parentheses, which a minus before it needs.
+      if (node.arguments.size() == 2)
+        return "(" + Write(node.arguments[0]) + " " + node.text + " " + Write(node.arguments[1]) +
+               ")";
+      if (node.text == "-") return "- " + Write(node.arguments[0]);
+      return "(" + node.text + " " + Write(node.arguments[0]) + ")";
   }
   const bool plain = IsName(node.text) && !msxhost::EqualsIgnoreCase(node.text, "ExtFml");
   std::string text = plain ? node.text + "(" : "ExtFml(\"LIB." + node.text + "\"";
@@ -61,6 +70,8 @@ int CheckNode(const FormulaNode& node, std::string_view formula) {
                          at.substr(0, node.text.size()) != node.text;
   const bool placed = node.kind == FormulaNode::Kind::kString
                           ? at.substr(0, node.text.size() + 2) == "\"" + node.text + "\""
+                      : node.kind == FormulaNode::Kind::kOperator
+                          ? msxhost::EqualsIgnoreCase(at.substr(0, node.text.size()), node.text)
                           : unwrapped || at.substr(0, node.text.size()) == node.text;
   if (!placed)
     fuzz::Fail("the node " + fuzz::Printable(node.text) + " is not at its column " +

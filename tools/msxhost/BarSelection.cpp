@@ -13,8 +13,8 @@ std::optional<int32_t> DateOption(const std::optional<std::string>& text, const 
   if (!text) return std::nullopt;
   const std::optional<int32_t> date = ParseDate(*text);
   if (!date)
-    throw HostError(kExitUsage, Cat("bad ", option, " value: ", *text, " (expected a date ",
-                                    kDateForms, ")"));
+    throw HostError(kExitUsage,
+                    Cat("bad ", option, " value: ", *text, " (expected a date ", kDateForms, ")"));
   return date;
 }
 
@@ -38,7 +38,8 @@ BarSelection ParseBarSelection(const std::optional<std::string>& from,
   if (last) {
     selection.last = ParseInt(*last);
     if (!selection.last || *selection.last < 1)
-      throw HostError(kExitUsage, "bad --last value: " + *last + " (expected a count of bars, 1 or more)");
+      throw HostError(kExitUsage,
+                      "bad --last value: " + *last + " (expected a count of bars, 1 or more)");
   }
   return selection;
 }
@@ -56,10 +57,11 @@ BarIndexes SelectedBars(const Chart& chart, const BarSelection& selection) {
   if (selection.last) bars.first = std::max(bars.first, bars.last - *selection.last + 1);
   if (bars.first > bars.last) {
     if (dates.empty()) throw HostError(kExitUsage, "the data has no bars");
-    throw HostError(kExitUsage, Cat("no bars from ", selection.from ? FormatDate(*selection.from) : "the start",
-                                    " to ", selection.to ? FormatDate(*selection.to) : "the end",
-                                    ": the data runs from ", FormatDate(dates.front()), " to ",
-                                    FormatDate(dates.back())));
+    throw HostError(
+        kExitUsage,
+        Cat("no bars from ", selection.from ? FormatDate(*selection.from) : "the start", " to ",
+            selection.to ? FormatDate(*selection.to) : "the end", ": the data runs from ",
+            FormatDate(dates.front()), " to ", FormatDate(dates.back())));
   }
   return bars;
 }

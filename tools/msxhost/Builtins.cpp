@@ -4,6 +4,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <span>
 
 #include "HostError.h"
 #include "Text.h"
@@ -53,9 +54,9 @@ struct MethodName {
 };
 
 constexpr MethodName kMethods[] = {
-    {"S", Method::kSimple},          {"Simple", Method::kSimple},
-    {"E", Method::kExponential},     {"Exponential", Method::kExponential},
-    {"W", Method::kWeighted},        {"Weighted", Method::kWeighted},
+    {"S", Method::kSimple},      {"Simple", Method::kSimple},
+    {"E", Method::kExponential}, {"Exponential", Method::kExponential},
+    {"W", Method::kWeighted},    {"Weighted", Method::kWeighted},
 };
 
 const Builtin* Find(std::string_view name) {
@@ -115,8 +116,8 @@ HostArray Fill(int32_t first, int32_t last, const std::function<double(int32_t)>
   HostArray out(std::numeric_limits<float>::quiet_NaN());
   if (first > last || last < 0) return out;
   first = std::max(first, 0);
-  for (int32_t i = first; i <= last; ++i) out.values()[static_cast<std::size_t>(i)] =
-      static_cast<float>(value(i));
+  for (int32_t i = first; i <= last; ++i)
+    out.values()[static_cast<std::size_t>(i)] = static_cast<float>(value(i));
   out.SetRange(first, last);
   return out;
 }
@@ -173,6 +174,34 @@ double Total(std::span<const float> w) {
 double Highest(std::span<const float> w) { return *std::max_element(w.begin(), w.end()); }
 double Lowest(std::span<const float> w) { return *std::min_element(w.begin(), w.end()); }
 
+double Truth(bool t) { return t ? 1.0 : 0.0; }
+
+// An operator on the values of one bar (a unary one ignores its second).
+struct OperatorRow {
+  std::string_view op;
+  double (*apply)(double, double);
+};
+
+constexpr OperatorRow kUnary[] = {
+    {"-", [](double a, double) { return -a; }},
+    {"not", [](double a, double) { return Truth(a == 0); }},
+};
+
+constexpr OperatorRow kBinary[] = {
+    {"+", [](double a, double b) { return a + b; }},
+    {"-", [](double a, double b) { return a - b; }},
+    {"*", [](double a, double b) { return a * b; }},
+    {"/", [](double a, double b) { return b == 0 ? 0.0 : a / b; }},
+    {"<", [](double a, double b) { return Truth(a < b); }},
+    {">", [](double a, double b) { return Truth(a > b); }},
+    {"<=", [](double a, double b) { return Truth(a <= b); }},
+    {">=", [](double a, double b) { return Truth(a >= b); }},
+    {"=", [](double a, double b) { return Truth(a == b); }},
+    {"<>", [](double a, double b) { return Truth(a != b); }},
+    {"and", [](double a, double b) { return Truth(a != 0 && b != 0); }},
+    {"or", [](double a, double b) { return Truth(a != 0 || b != 0); }},
+};
+
 }  // namespace
 
 bool IsBuiltin(std::string_view name) { return Find(name) != nullptr; }
@@ -180,10 +209,10 @@ bool IsBuiltin(std::string_view name) { return Find(name) != nullptr; }
 void CheckBuiltin(const FormulaNode& call) {
   const Builtin& builtin = *Find(call.text);
   if (call.arguments.size() != builtin.count)
-    throw HostError(kExitUsage, Cat(builtin.name, " takes ",
-                                    FormatInt(static_cast<int64_t>(builtin.count)),
-                                    builtin.count == 1 ? " argument" : " arguments", ", got ",
-                                    FormatInt(static_cast<int64_t>(call.arguments.size()))));
+    throw HostError(kExitUsage,
+                    Cat(builtin.name, " takes ", FormatInt(static_cast<int64_t>(builtin.count)),
+                        builtin.count == 1 ? " argument" : " arguments", ", got ",
+                        FormatInt(static_cast<int64_t>(call.arguments.size()))));
   for (std::size_t k = 0; k < builtin.count; ++k) {
     const FormulaNode& node = call.arguments[k];
     switch (builtin.arguments[k].kind) {
@@ -244,39 +273,27 @@ HostArray CallBuiltin(const FormulaNode& call, const std::vector<const HostArray
   if (name == "HHV") return Window(*series[0], span, periods(), Highest);
   if (name == "LLV") return Window(*series[0], span, periods(), Lowest);
   if (name == "Sum") return Window(*series[0], span, periods(), Total);
-  if (name == "Abs") return Fill(span.first, span.last, [&](int32_t i) { return std::fabs(value(0, i)); });
+  if (name == "Abs")
+    return Fill(span.first, span.last, [&](int32_t i) { return std::fabs(value(0, i)); });
   if (name == "Max")
-    return Fill(span.first, span.last, [&](int32_t i) { return std::max(value(0, i), value(1, i)); });
+    return Fill(span.first, span.last,
+                [&](int32_t i) { return std::max(value(0, i), value(1, i)); });
   return Fill(span.first, span.last, [&](int32_t i) { return std::min(value(0, i), value(1, i)); });
 }
 
 HostArray ApplyOperator(std::string_view op, const std::vector<const HostArray*>& operands,
                         int32_t bars) {
+  const std::span<const float> a = operands[0]->values();
+  const std::span<const float> b = operands.back()->values();  // a unary operator's too
+  double (*apply)(double, double) = nullptr;
+  for (const OperatorRow& row : operands.size() == 1 ? std::span<const OperatorRow>(kUnary)
+                                                     : std::span<const OperatorRow>(kBinary))
+    if (row.op == op) apply = row.apply;
   const Span span = Common(operands, bars);
-  const auto a = [&](int32_t i) {
-    return static_cast<double>(operands[0]->values()[static_cast<std::size_t>(i)]);
-  };
-  const auto b = [&](int32_t i) {
-    return static_cast<double>(operands[1]->values()[static_cast<std::size_t>(i)]);
-  };
-  const auto truth = [](bool t) { return t ? 1.0 : 0.0; };
-  std::function<double(int32_t)> f;
-  if (operands.size() == 1) {
-    if (op == "not") f = [&](int32_t i) { return truth(a(i) == 0); };
-    else f = [&](int32_t i) { return -a(i); };
-  } else if (op == "+") f = [&](int32_t i) { return a(i) + b(i); };
-  else if (op == "-") f = [&](int32_t i) { return a(i) - b(i); };
-  else if (op == "*") f = [&](int32_t i) { return a(i) * b(i); };
-  else if (op == "/") f = [&](int32_t i) { return b(i) == 0 ? 0.0 : a(i) / b(i); };
-  else if (op == "<") f = [&](int32_t i) { return truth(a(i) < b(i)); };
-  else if (op == ">") f = [&](int32_t i) { return truth(a(i) > b(i)); };
-  else if (op == "<=") f = [&](int32_t i) { return truth(a(i) <= b(i)); };
-  else if (op == ">=") f = [&](int32_t i) { return truth(a(i) >= b(i)); };
-  else if (op == "=") f = [&](int32_t i) { return truth(a(i) == b(i)); };
-  else if (op == "<>") f = [&](int32_t i) { return truth(a(i) != b(i)); };
-  else if (op == "and") f = [&](int32_t i) { return truth(a(i) != 0 && b(i) != 0); };
-  else f = [&](int32_t i) { return truth(a(i) != 0 || b(i) != 0); };  // or
-  return Fill(span.first, span.last, f);
+  return Fill(span.first, span.last, [&](int32_t i) {
+    const auto k = static_cast<std::size_t>(i);
+    return apply(a[k], b[k]);
+  });
 }
 
 }  // namespace msxhost

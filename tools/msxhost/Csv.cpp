@@ -20,9 +20,9 @@ struct ColumnName {
 };
 
 constexpr ColumnName kKnownColumns[] = {
-    {"date", Column::kDate},     {"time", Column::kTime},   {"open", Column::kOpen},
-    {"high", Column::kHigh},     {"low", Column::kLow},     {"close", Column::kClose},
-    {"volume", Column::kVolume}, {"vol", Column::kVolume},  {"ticker", Column::kSkipped},
+    {"date", Column::kDate},     {"time", Column::kTime},  {"open", Column::kOpen},
+    {"high", Column::kHigh},     {"low", Column::kLow},    {"close", Column::kClose},
+    {"volume", Column::kVolume}, {"vol", Column::kVolume}, {"ticker", Column::kSkipped},
     {"per", Column::kSkipped},
 };
 
@@ -126,8 +126,8 @@ class CsvReader {
     separator_ = line.find(';') != std::string_view::npos ? ';' : ',';
     const std::vector<std::string_view> fields = SplitFields(line, separator_);
     if (ParseDate(fields.front()))
-      Fail(lineNumber, Cat("expected a header line naming the columns, ", kHeaderExample,
-                           "; got a bar"));
+      Fail(lineNumber,
+           Cat("expected a header line naming the columns, ", kHeaderExample, "; got a bar"));
     for (std::string_view field : fields) {
       if (Unbracketed(field).empty()) Fail(lineNumber, "empty column name");
       const std::string name = ToLower(Unbracketed(field));
@@ -162,10 +162,10 @@ class CsvReader {
   void ReadBar(std::string_view line, int64_t lineNumber) {
     const std::vector<std::string_view> fields = SplitFields(line, separator_);
     if (fields.size() != columns_.size())
-      Fail(lineNumber, Cat("expected ", FormatInt(static_cast<int64_t>(columns_.size())),
-                           " fields separated by '", std::string(1, separator_),
-                           "' as the header names, got ",
-                           FormatInt(static_cast<int64_t>(fields.size()))));
+      Fail(lineNumber,
+           Cat("expected ", FormatInt(static_cast<int64_t>(columns_.size())),
+               " fields separated by '", std::string(1, separator_), "' as the header names, got ",
+               FormatInt(static_cast<int64_t>(fields.size()))));
     std::size_t extra = 0;
     int32_t time = 0;
     for (std::size_t i = 0; i < fields.size(); ++i) {
@@ -191,9 +191,9 @@ class CsvReader {
       }
       const std::optional<float> value = ParseNumberField(field);
       if (!value)
-        Fail(lineNumber, Cat("bad number \"", field, "\" in column ", names_[i],
-                             " (expected a number such as 12.5",
-                             separator_ == ';' ? " or 12,5)" : ")"));
+        Fail(lineNumber,
+             Cat("bad number \"", field, "\" in column ", names_[i],
+                 " (expected a number such as 12.5", separator_ == ';' ? " or 12,5)" : ")"));
       std::vector<float>* price = PriceColumn(columns_[i]);
       (price != nullptr ? *price : chart_.extra[extra++].values).push_back(*value);
     }
@@ -227,9 +227,11 @@ class CsvReader {
     }
   }
 
-  // Open, high and low the file lacks are the close, as charting programs
-  // draw line data.
+  // Line data (no high or low): the open, high and low it lacks are the
+  // close, as charting programs draw it. Bars without only an open keep it
+  // missing, named when a formula uses it.
   void FillPrices() {
+    if (HasColumn(Column::kHigh) && HasColumn(Column::kLow)) return;
     std::vector<std::string> filled;
     for (const Column column : {Column::kOpen, Column::kHigh, Column::kLow}) {
       if (HasColumn(column)) continue;
@@ -263,8 +265,8 @@ class CsvReader {
       const int64_t before = When(chart_, i - 1);
       if (now == before)
         Fail(lines_[i], Cat("the bar of ", BarText(i), " again (line ", FormatInt(lines_[i - 1]),
-                            " has it too): each bar needs a date", chart_.hasTime ? " and time" : "",
-                            " of its own"));
+                            " has it too): each bar needs a date",
+                            chart_.hasTime ? " and time" : "", " of its own"));
       if ((now > before) != (direction > 0))
         Fail(lines_[i], Cat(BarText(i), " is out of order after ", BarText(i - 1), " (line ",
                             FormatInt(lines_[i - 1]), "): the bars must run ",
@@ -276,7 +278,8 @@ class CsvReader {
     for (std::vector<float>* column :
          {&chart_.open, &chart_.high, &chart_.low, &chart_.close, &chart_.volume})
       std::reverse(column->begin(), column->end());
-    for (NamedSeries& column : chart_.extra) std::reverse(column.values.begin(), column.values.end());
+    for (NamedSeries& column : chart_.extra)
+      std::reverse(column.values.begin(), column.values.end());
     chart_.notices.push_back(fileName_ + ": the bars run newest first: put in time order");
   }
 

@@ -9,7 +9,8 @@
 // HH:MM or HH:MM:SS (a time column of only midnights counts as none). Empty
 // lines are skipped and CR LF line ends are accepted.
 //
-// Missing open, high and low columns are taken as the close (line data).
+// A file without high or low (line data, such as a close-only file) has the
+// missing open, high and low taken as the close.
 // Bars must rise in time: a file that runs newest first throughout is put in
 // order; a repeated date (with its time) or a bar out of order is an error.
 // Both fillings are told in the chart's notices.

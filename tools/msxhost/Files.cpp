@@ -42,7 +42,8 @@ std::string ReadWholeFile(const std::string& path) {
 
 void WriteWholeFile(const std::string& path, std::string_view bytes) {
   const msx::platform::Status status = msx::platform::ReplaceFileContent(path, bytes);
-  if (!status.ok()) throw HostError(kExitFailure, "cannot write " + path + ": " + Reason(path, status));
+  if (!status.ok())
+    throw HostError(kExitFailure, "cannot write " + path + ": " + Reason(path, status));
 }
 
 std::string BaseName(std::string_view path) {

@@ -66,8 +66,9 @@ class Evaluator {
       case Kind::kString:
         break;
     }
-    throw HostError(kExitUsage,
-                    "a formula must be a call, a name, a number or an expression, got " + DescribeNode(node));
+    throw HostError(
+        kExitUsage,
+        "a formula must be a call, a name, a number or an expression, got " + DescribeNode(node));
   }
 
  private:
@@ -205,7 +206,8 @@ class Evaluator {
 
     HostResult result;
     const int32_t rc = library_.Call(function->name, records_.data(), arguments, *result.record());
-    if (rc == -1) throw HostError(kExitFailure, FailureMessage(function->name, result.extendedError()));
+    if (rc == -1)
+      throw HostError(kExitFailure, FailureMessage(function->name, result.extendedError()));
     if (rc != 0) throw HostError(kExitFailure, function->name + " returned " + FormatInt(rc));
     return std::move(result.array());
   }

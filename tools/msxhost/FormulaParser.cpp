@@ -75,7 +75,8 @@ class Parser {
     node.kind = Kind::kOperator;
     node.text = std::move(text);
     node.column = static_cast<int>(at) + 1;
-    for (const FormulaNode& operand : operands) node.height = std::max(node.height, operand.height + 1);
+    for (const FormulaNode& operand : operands)
+      node.height = std::max(node.height, operand.height + 1);
     if (node.height > kMaxDepth) Fail(at, "the formula is nested too deeply");
     node.arguments = std::move(operands);
     return node;
@@ -163,8 +164,8 @@ class Parser {
     if (IsDigit(c) || c == '.' || c == '+' || c == '-') return ParseNumber();
     if (IsNameStart(c)) {
       if (AtWord("and") || AtWord("or"))
-        Fail(pos_, Cat("expected a value before '", ToLower(text_.substr(pos_, AtWord("or") ? 2 : 3)),
-                       "'"));
+        Fail(pos_, Cat("expected a value before '",
+                       ToLower(text_.substr(pos_, AtWord("or") ? 2 : 3)), "'"));
       return ParseNameOrCall(depth);
     }
     if (c == '(') {
