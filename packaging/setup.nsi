@@ -244,11 +244,11 @@ Function SeedSettings
   FileClose $0
   DetailPrint "$(SettingsWritten)"
   ; Users may write the file, so that the host's writes reach it and not a
-  ; per-user virtual store. A 32-bit setup on 64-bit Windows finds icacls in
-  ; its own system folder; Sysnative is the fallback.
-  StrCpy $1 "$SYSDIR\icacls.exe"
+  ; per-user virtual store. On 64-bit Windows the system's own icacls (seen
+  ; by this 32-bit program as Sysnative), else the one in its system folder.
+  StrCpy $1 "$WINDIR\Sysnative\icacls.exe"
   ${IfNot} ${FileExists} $1
-    StrCpy $1 "$WINDIR\Sysnative\icacls.exe"
+    StrCpy $1 "$SYSDIR\icacls.exe"
   ${EndIf}
   nsExec::ExecToLog '"$1" "$INSTDIR\msx_qmr.ini" /grant *S-1-5-32-545:M'
   Pop $2
