@@ -11,8 +11,13 @@ argument out), when an ExtFml example calls a function that is not there or
 with the wrong number of arguments, when an error text in its
 troubleshooting table is not in the library, when the languages differ in
 their sections (the English headings' anchors, which the Russian guide
-gives each of its headings as <a id="...">), error texts or charts, or when
-a chart differs from what scripts/guide-charts.sh draws from the bundled data.
+gives each of its headings as <a id="...">), error texts or charts, when
+a chart differs from what scripts/guide-charts.sh draws from the bundled
+data, or when the guide's Installing section and docs/INSTALL.txt (English,
+then Russian) do not say the same thing: both must name the setup program
+and the host's folder, each of the section's inline code names must be in
+both halves of INSTALL.txt, and each package or file INSTALL.txt names must
+be in the section.
 
 It also runs every example of the README and of each guide as a user would,
 in a scratch folder holding the bundled data/ and build/native/ (the tester,
@@ -122,6 +127,37 @@ def ext_calls(guide):
             i += 1
         calls.append((m.group(1), len(split_arguments(guide[start:i - 1])) - 1))
     return calls
+
+
+SETUP = "msx_qmr-1.8.0.11-setup.exe"
+HOST_FOLDER = "External Function DLLs"
+RUSSIAN_MARK = "--- По-русски ---"
+
+
+def install_faults(guide, install):
+    """The guide's Installing section against INSTALL.txt."""
+    m = re.search(r"^## Installing\n(.*?)^## ", guide, flags=re.M | re.S)
+    if not m:
+        return ["the guide has no Installing section"]
+    section = re.sub(r"\s+", " ", re.sub(r"^ *```.*?^ *```", "", m.group(1), flags=re.M | re.S))
+    if RUSSIAN_MARK not in install:
+        return [f"INSTALL.txt has no line {RUSSIAN_MARK!r} before its Russian half"]
+    halves = [re.sub(r"\s+", " ", half) for half in install.split(RUSSIAN_MARK, 1)]
+    faults = []
+    for name in (SETUP, HOST_FOLDER):
+        if name not in section:
+            faults.append(f"the guide's Installing section does not name {name}")
+        for language, half in zip(("English", "Russian"), halves):
+            if name not in half:
+                faults.append(f"INSTALL.txt ({language}) does not name {name}")
+    for name in sorted(set(re.findall(r"`([^`]+)`", section))):
+        for language, half in zip(("English", "Russian"), halves):
+            if name not in half:
+                faults.append(f"INSTALL.txt ({language}) does not name {name}, as the guide does")
+    for name in sorted(set(re.findall(r"[\w.-]+\.(?:exe|dll|ini|zip|tar\.gz)\b", install))):
+        if f"`{name}`" not in section:
+            faults.append(f"the guide's Installing section does not name {name}, as INSTALL.txt does")
+    return faults
 
 
 def ext_formulas(text):
@@ -313,6 +349,8 @@ def main():
             if target not in anchors:
                 faults.append(f"{file}: a link goes to #{target}, which no section has")
     faults += compare_languages(guides)
+    install = open(os.path.join(source, "docs", "INSTALL.txt"), encoding="utf-8").read()
+    faults += install_faults(guides["en"], install)
 
     charts = charts_of(guides["en"])
     on_disk = sorted(f for f in os.listdir(os.path.join(source, "docs", "charts")) if f.endswith(".svg"))
