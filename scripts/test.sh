@@ -2,6 +2,8 @@
 # The one test command: installs what is missing (Debian packages), builds
 # the three targets and runs every suite:
 #   - native: unit tests and the end-to-end suite against msx_qmr.so;
+#   - native: TradeQuik's host killed hundreds of times at random moments,
+#     and once between the order line and the last bar's write;
 #   - the same native suites once more under AddressSanitizer and
 #     UndefinedBehaviorSanitizer, and under ThreadSanitizer all but the
 #     single-threaded input sweeps (among them charts calculated at once on
@@ -53,6 +55,8 @@ build() {  # build PRESET [CMAKE OPTIONS...]: warnings are errors
 
 step "native build" build native
 step "native unit and end-to-end tests" ctest --test-dir build/native --output-on-failure -j2
+step "TradeQuik's host killed at random moments and between line and bar" \
+  timeout 300 build/native/msx_crash_tests --gtest_brief=1
 # The sanitizer options (halt on the first report, leaks, suppressions) are
 # the test presets' environment in CMakePresets.json.
 step "asan build" build asan

@@ -15,4 +15,8 @@ Fault::Fault(const char* message) noexcept : message_{} {
 
 void RaiseFault(const char* message) { throw Fault(message); }
 
+void RaiseWriteFault(const char* what, const std::string& path) {
+  throw WriteFault((what + path).c_str());
+}
+
 }  // namespace msx

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <exception>
+#include <string>
 
 namespace msx {
 
@@ -32,5 +33,16 @@ class Fault : public std::exception {
 };
 
 [[noreturn]] void RaiseFault(const char* message);
+
+// A file that the call is there to write could not be written. Its text is
+// the user's only clue, so the catch point reports it whatever the
+// function does with other faults.
+class WriteFault : public Fault {
+ public:
+  using Fault::Fault;
+};
+
+// Raises a WriteFault with the text what + path (cut to 99 characters).
+[[noreturn]] void RaiseWriteFault(const char* what, const std::string& path);
 
 }  // namespace msx

@@ -1,7 +1,7 @@
 // The one catch point between a function's computation and the host. No
 // exception ever crosses it: a fault becomes -1 and, by the function's
-// policy, a text in szExtendedError. The result's valid range is written only
-// when the computation succeeds.
+// policy, a text in szExtendedError (a WriteFault's text under any policy).
+// The result's valid range is written only when the computation succeeds.
 #pragma once
 
 #include <cstdint>
@@ -55,6 +55,8 @@ int32_t GuardedCall(ResultRec* result, ErrorPolicy policy, Body&& body) noexcept
     result->result->first = range.first;
     result->result->last = range.last;
     return 0;
+  } catch (const WriteFault& f) {
+    WriteErrorText(result, f.what());
   } catch (const Fault& f) {
     detail::Report(result, policy, f.what());
   } catch (const std::bad_alloc&) {

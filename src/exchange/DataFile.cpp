@@ -1,5 +1,6 @@
 #include "exchange/DataFile.h"
 
+#include "common/Fault.h"
 #include "common/MSX_QMR_CommonFunc.h"
 
 namespace msx {
@@ -28,24 +29,29 @@ FileService& PlatformFiles() {
   return files;
 }
 
-void HandOffDataFile(const std::string& name, std::string content, FileService& files) {
+bool HandOffDataFile(const std::string& name, std::string content, FileService& files) {
   const std::string staging = name + ".out";
   if (files.Exists(staging)) (void)files.Remove(staging);
   MakeOemLine(content);
   const bool staged = files.ReplaceContent(staging, content).ok();
   if (files.Exists(name)) (void)files.Remove(name);
-  if (!staged) return;
+  if (!staged) {
+    if (files.Exists(staging)) (void)files.Remove(staging);  // a part of the content
+    return false;
+  }
   for (int32_t attempt = 0; attempt < kPublishAttempts; ++attempt) {
-    if (files.RenameNoReplace(staging, name).ok()) return;
+    if (files.RenameNoReplace(staging, name).ok()) return true;
     files.Sleep(kRetryPauseMilliseconds);
   }
   // The staging file stays behind; the next write replaces it.
+  return true;
 }
 
 void PublishChartData(const HostDataRecord& data, std::string_view fileTemplate,
                       std::string content, FileService& files) {
-  HandOffDataFile(ExpandDataFileName(fileTemplate, SymbolText(data), WriterPeriodText(data)),
-                  std::move(content), files);
+  const std::string name =
+      ExpandDataFileName(fileTemplate, SymbolText(data), WriterPeriodText(data));
+  if (!HandOffDataFile(name, std::move(content), files)) RaiseWriteFault(kCannotWriteDataFile, name);
 }
 
 bool TakeOverDataFile(const std::string& name, DataLines& lines, FileService& files) {

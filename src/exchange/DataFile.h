@@ -41,18 +41,24 @@ FileService& PlatformFiles();
 // The writer's side. Deletes a stale staging file, writes content and one
 // more CR LF (in the OEM code page) as the staging file's whole content,
 // deletes the data file, then renames the staging file to the name, up to
-// kPublishAttempts times kRetryPauseMilliseconds apart. Reports nothing:
-// whatever happens, the writing function goes on.
+// kPublishAttempts times kRetryPauseMilliseconds apart.
 //
 // The staging file always holds exactly this call's content: one that could
 // not be deleted is overwritten, never appended to, and when the content
-// could not be written no rename is tried, so an older staging file is
-// never published as this call's.
-void HandOffDataFile(const std::string& name, std::string content,
+// could not be written no rename is tried and what was written of it is
+// deleted, so an older or incomplete staging file is never published as
+// this call's. False exactly then: the content could not be staged. Losing
+// the renames to a reader that has not taken the old file over yet, or to
+// another writer, is the protocol's back-pressure, not a failure: true.
+bool HandOffDataFile(const std::string& name, std::string content,
                      FileService& files = PlatformFiles());
+
+inline constexpr const char* kCannotWriteDataFile = "Cannot write data file ";
 
 // The writers' last step: the chart's data file name from the template (its
 // symbol and the writers' period text), then the handoff of content to it.
+// Content that cannot be staged is a WriteFault "Cannot write data file "
+// + the name.
 void PublishChartData(const HostDataRecord& data, std::string_view fileTemplate,
                       std::string content, FileService& files = PlatformFiles());
 

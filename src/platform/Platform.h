@@ -47,7 +47,18 @@ void ConvertAnsiToOem(char* text, std::size_t length);
 // it is missing. The file is opened without sharing restrictions, so other
 // processes may read and write it meanwhile. Fails when the file cannot be
 // opened (held without write sharing elsewhere, a missing folder) or written.
-Status AppendToFile(const std::string& path, std::string_view bytes);
+// A write that fails or stops short (a full disk, a size limit) is undone:
+// the file is cut back to its length before the call, so it never ends in a
+// part of the bytes. When before is given it receives that length: where
+// the bytes went.
+Status AppendToFile(const std::string& path, std::string_view bytes, int64_t* before = nullptr);
+
+// The file's length in bytes. Fails (kNotFound) when there is none.
+Status FileLength(const std::string& path, int64_t* length);
+
+// Cuts the file to its first length bytes; a file no longer than that stays
+// as it is. Fails when the file cannot be opened for writing.
+Status TruncateFile(const std::string& path, int64_t length);
 
 // ---- Data exchange between charts: the data file's handoff, the locale's
 // ---- date, time and number texts for user patterns --------------------------
@@ -139,7 +150,7 @@ std::string ReadProfileText(const std::string& path, const std::string& section,
 // and the key (at the end of the section) as needed and creating the file
 // when it is missing. Names and values must be storable: no CR or LF, no "="
 // in a key (TradingSettings checks). Fails when the file cannot be written;
-// the file is then unchanged.
+// the file is then unchanged. Holds LockAcrossProcesses(path) meanwhile.
 Status WriteProfileText(const std::string& path, const std::string& section, const std::string& key,
                         const std::string& value);
 
@@ -149,6 +160,30 @@ bool ProfileSectionHasKeys(const std::string& path, const std::string& section);
 // Makes every profile write so far durable in the file (Windows writes back
 // its profile cache; POSIX writes are durable when they return).
 Status FlushProfile(const std::string& path);
+
+// Removes what writers of the settings file killed in the middle of a write
+// left beside it. POSIX: the temporary files path + ".tmp<pid>_<n>" whose
+// writing process no longer exists (a live writer's file is never touched);
+// WriteProfileText does this before each write. Windows: nothing (the
+// profile API leaves no such files).
+void RemoveStaleProfileFiles(const std::string& path);
+
+// A lock shared by every process that takes it for the same file, and by
+// every thread of each: blocks until the calling thread holds it. A thread
+// that holds it may take it again; each take needs its release, and the
+// lock is free again at the last one. A process that ends (killed included)
+// loses its hold. Every profile write takes it for the file it writes, so
+// writers of several processes never drop each other's keys; a caller that
+// reads and writes several keys as one step holds it around the whole step.
+// Windows: a named mutex whose name is derived from the file's full path
+// (letter case aside). POSIX: flock on a lock file beside it, path +
+// ".lock", created when missing; where no lock file can be opened (a folder
+// that cannot be written, where the settings cannot be written either) only
+// the threads of this process take turns. The handle goes to
+// UnlockAcrossProcesses; it is nullptr, holding nothing, only where Windows
+// can make no mutex at all.
+void* LockAcrossProcesses(const std::string& path);
+void UnlockAcrossProcesses(void* lock);
 
 // The current local date and time (the locale's time separator is in
 // UserLocaleFormats).

@@ -9,20 +9,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cctype>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <mutex>
 
-#include "platform/IniText.h"
 #include "platform/Platform.h"
+#include "platform/PortStatus.h"
 
 namespace msx::platform {
-namespace {
 
 Status FromErrno(int e) {
   Status s;
@@ -50,6 +47,9 @@ Status FromErrno(int e) {
   }
   return s;
 }
+
+namespace {
+
 
 // The locale name in force for character types, as the C library would pick it.
 std::string LocaleName() {
@@ -154,18 +154,22 @@ Status RenameNoReplace(const std::string& from, const std::string& to) {
 }
 
 namespace {
-Status WriteAll(int fd, std::string_view bytes) {
+// Writes every byte at the descriptor's position; 0 or the errno of the
+// write that stopped it.
+int WriteFully(int fd, std::string_view bytes) {
   std::size_t done = 0;
-  int error = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      error = errno;
-      break;
-    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    if (n == 0) return EIO;
     done += static_cast<std::size_t>(n);
   }
+  return 0;
+}
+
+Status WriteAll(int fd, std::string_view bytes) {
+  int error = WriteFully(fd, bytes);
   if (::close(fd) != 0 && error == 0) error = errno;
   return FromErrno(error);
 }
@@ -411,95 +415,38 @@ LocaleFormats UserLocaleFormats() {
   return f;
 }
 
-Status AppendToFile(const std::string& path, std::string_view bytes) {
+Status AppendToFile(const std::string& path, std::string_view bytes, int64_t* before) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
   if (fd < 0) return FromErrno(errno);
-  return WriteAll(fd, bytes);
-}
-
-// ---- Trading: the settings file, the trade files, the creation time -----
-
-namespace {
-
-// One profile write at a time in the process, as the Windows profile API
-// does: each reads the whole file and replaces it, so two at once would
-// each drop what the other wrote.
-constinit std::mutex gProfileWrites;
-
-// The settings file's text; empty when it cannot be read (missing included).
-std::string SettingsText(const std::string& path) {
-  std::string text;
-  if (!ReadWholeFile(path, &text).ok()) text.clear();
-  return text;
-}
-
-// Writes bytes to a temporary file beside path, flushes it to the disk and
-// renames it over path: readers see the old content or the new, never a
-// part. The file keeps its permissions. On failure path is untouched and
-// the temporary file is gone.
-Status ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
-  // A name of its own for every replace in the process, whichever thread
-  // makes it: the file is opened exclusively, so a shared name would fail.
-  static constinit std::atomic<unsigned> counter{0};
-  const std::string temp =
-      path + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(++counter);
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) return FromErrno(errno);
-  struct stat old {};
-  if (::stat(path.c_str(), &old) == 0) (void)::fchmod(fd, old.st_mode & 07777);
-  int error = 0;
-  std::size_t done = 0;
-  while (error == 0 && done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) error = errno;
-    if (n > 0) done += static_cast<std::size_t>(n);
-  }
-  if (error == 0 && ::fsync(fd) != 0) error = errno;
+  const off_t start = ::lseek(fd, 0, SEEK_END);
+  if (before != nullptr) *before = start < 0 ? 0 : static_cast<int64_t>(start);
+  int error = WriteFully(fd, bytes);
+  // Cutting a file shorter is allowed even past a size limit.
+  if (error != 0 && start >= 0) (void)::ftruncate(fd, start);
   if (::close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0) error = errno;
-  if (error != 0) {
-    ::unlink(temp.c_str());
-    return FromErrno(error);
-  }
-  // The rename itself is durable once the folder is.
-  const std::size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    (void)::fsync(dir);
-    ::close(dir);
-  }
+  return FromErrno(error);
+}
+
+Status FileLength(const std::string& path, int64_t* length) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return FromErrno(errno);
+  *length = static_cast<int64_t>(st.st_size);
   return {};
 }
 
-}  // namespace
-
-std::string ReadProfileText(const std::string& path, const std::string& section,
-                            const std::string& key, const std::string& defaultValue) {
-  std::optional<std::string> value = ini::Find(SettingsText(path), section, key);
-  if (!value) value = defaultValue;
-  if (value->size() > kProfileValueLimit) value->resize(kProfileValueLimit);
-  return *value;
+Status TruncateFile(const std::string& path, int64_t length) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return FromErrno(errno);
+  struct stat st {};
+  int error = ::fstat(fd, &st) != 0 ? errno : 0;
+  if (error == 0 && st.st_size > length && ::ftruncate(fd, static_cast<off_t>(length)) != 0)
+    error = errno;
+  if (::close(fd) != 0 && error == 0) error = errno;
+  return FromErrno(error);
 }
 
-Status WriteProfileText(const std::string& path, const std::string& section, const std::string& key,
-                        const std::string& value) {
-  const std::lock_guard<std::mutex> oneAtATime(gProfileWrites);
-  std::string text;
-  const Status read = ReadWholeFile(path, &text);
-  if (!read.ok()) {
-    if (read.code != StatusCode::kNotFound) return read;  // never replace what cannot be read
-    text.clear();
-  }
-  return ReplaceFileAtomically(path, ini::Set(text, section, key, value));
-}
-
-bool ProfileSectionHasKeys(const std::string& path, const std::string& section) {
-  return ini::SectionHasKeys(SettingsText(path), section);
-}
-
-Status FlushProfile(const std::string& /*path*/) { return {}; }
+// ---- Trading: the trade files, the creation time (the settings file:
+// ---- ProfilePosix.cpp) ----------------------------------------------------
 
 LocalTime CurrentLocalTime() {
   const std::time_t now = std::time(nullptr);

@@ -7,11 +7,11 @@
 #include <new>
 
 #include "platform/Platform.h"
+#include "platform/PortStatus.h"
 
 namespace msx::platform {
-namespace {
 
-Status FromLastError(DWORD e) {
+Status FromLastError(uint32_t e) {
   Status s;
   s.systemError = static_cast<int64_t>(e);
   switch (e) {
@@ -39,6 +39,9 @@ Status FromLastError(DWORD e) {
   }
   return s;
 }
+
+namespace {
+
 
 std::string ModulePath(HMODULE module) {
   char buffer[MAX_PATH * 4];
@@ -235,48 +238,57 @@ LocaleFormats UserLocaleFormats() {
   return f;
 }
 
-Status AppendToFile(const std::string& path, std::string_view bytes) {
+Status AppendToFile(const std::string& path, std::string_view bytes, int64_t* before) {
   HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return FromLastError(GetLastError());
-  if (SetFilePointer(h, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER &&
-      GetLastError() != NO_ERROR) {
+  LARGE_INTEGER start{};
+  if (!SetFilePointerEx(h, LARGE_INTEGER{}, &start, FILE_END)) {
     const DWORD error = GetLastError();
     CloseHandle(h);
     return FromLastError(error);
   }
-  return WriteAndClose(h, bytes);
+  if (before != nullptr) *before = start.QuadPart;
+  DWORD error = ERROR_SUCCESS;
+  if (!bytes.empty()) {
+    DWORD written = 0;
+    if (!WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+      error = GetLastError();
+    else if (written != bytes.size())
+      error = ERROR_HANDLE_DISK_FULL;
+  }
+  if (error != ERROR_SUCCESS && SetFilePointerEx(h, start, nullptr, FILE_BEGIN))
+    SetEndOfFile(h);  // nothing of a failed line stays
+  CloseHandle(h);
+  return FromLastError(error);
 }
 
-// ---- Trading: the settings file, the trade files, the creation time -----
-
-std::string ReadProfileText(const std::string& path, const std::string& section,
-                            const std::string& key, const std::string& defaultValue) {
-  char buffer[kProfileValueLimit + 1];
-  const DWORD n = GetPrivateProfileStringA(section.c_str(), key.c_str(), defaultValue.c_str(),
-                                           buffer, sizeof buffer, path.c_str());
-  return std::string(buffer, n < sizeof buffer ? n : kProfileValueLimit);
-}
-
-Status WriteProfileText(const std::string& path, const std::string& section, const std::string& key,
-                        const std::string& value) {
-  if (!WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str()))
+Status FileLength(const std::string& path, int64_t* length) {
+  WIN32_FILE_ATTRIBUTE_DATA a{};
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &a))
     return FromLastError(GetLastError());
+  *length = static_cast<int64_t>((static_cast<uint64_t>(a.nFileSizeHigh) << 32) | a.nFileSizeLow);
   return {};
 }
 
-bool ProfileSectionHasKeys(const std::string& path, const std::string& section) {
-  // With no key name the API lists the section's keys; one character is enough.
-  char buffer[4] = {};
-  return GetPrivateProfileStringA(section.c_str(), nullptr, "", buffer, sizeof buffer,
-                                  path.c_str()) > 0;
+Status TruncateFile(const std::string& path, int64_t length) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return FromLastError(GetLastError());
+  DWORD error = ERROR_SUCCESS;
+  LARGE_INTEGER size{}, at{};
+  at.QuadPart = length;
+  if (!GetFileSizeEx(h, &size))
+    error = GetLastError();
+  else if (size.QuadPart > length &&
+           (!SetFilePointerEx(h, at, nullptr, FILE_BEGIN) || !SetEndOfFile(h)))
+    error = GetLastError();
+  CloseHandle(h);
+  return FromLastError(error);
 }
 
-Status FlushProfile(const std::string& path) {
-  // Three null arguments write the profile cache of that file back.
-  WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
-  return {};
-}
+// ---- Trading: the trade files, the creation time (the settings file:
+// ---- ProfileWin32.cpp) ----------------------------------------------------
 
 LocalTime CurrentLocalTime() {
   SYSTEMTIME t{};

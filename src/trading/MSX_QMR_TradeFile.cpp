@@ -93,6 +93,7 @@ void AppendLineWithRetry(std::string_view line, const std::string& path) {
   text.append(line).append("\r\n");
   for (int32_t attempt = 0; attempt < kTradeFileAttempts; ++attempt)
     if (platform::AppendToFile(path, text).ok()) return;
+  RaiseWriteFault(kCannotWriteTradeFile, path);
 }
 
 void WriteTradeRow(const std::string& path, std::string_view strategy, std::string_view security,

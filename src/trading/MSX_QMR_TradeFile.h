@@ -21,9 +21,12 @@ enum TradeMode : int32_t { kLongOnly = 0, kShortOnly = 1, kLongAndShort = 2 };
 // How many times a trade file line is tried before it is dropped.
 inline constexpr int32_t kTradeFileAttempts = 10;
 
+inline constexpr const char* kCannotWriteTradeFile = "Cannot write trade file ";
+
 // Appends line and CR LF to the file, whole, without code-page conversion,
-// in up to kTradeFileAttempts attempts one right after the other; a line
-// that no attempt can write is dropped without report.
+// in up to kTradeFileAttempts attempts one right after the other. A failed
+// attempt leaves nothing of the line behind; when none succeeds, a
+// WriteFault "Cannot write trade file " + path: the rows before it stay.
 void AppendLineWithRetry(std::string_view line, const std::string& path);
 
 // Appends one trade row "strategy,security,position,entry,exit,gain" with

@@ -8,10 +8,17 @@
 //
 // What the user is promised, and why the steps come in this order: the
 // transaction number is taken (and written) before the line, so a settings
-// file that cannot be written stops the order before it goes out; the line
-// is appended before the last bar is remembered, so a line that cannot be
-// written fails the call and leaves the bar unseen for the next calculation
-// to send again. Nothing is lost and nothing goes twice.
+// file that cannot be written stops the order before it goes out; the order
+// is recorded (bar, number, the transaction file's length, the line) before
+// the line is appended, and the line is appended before the last bar is
+// remembered. A line that cannot be written fails the call and leaves the
+// bar unseen; a host that dies anywhere in between leaves the record. The
+// next calculation finds the record unfinished, looks for the line after the
+// recorded length, sends it only when it is not there, and then remembers
+// the bar. Nothing is lost and nothing goes twice, across crashes too.
+//
+// All of it is one turn on the settings file, shared with the other charts
+// of the host and with other processes that use the same file.
 #include "trading/MSX_QMR_TradeQUIK.h"
 
 #include <algorithm>
@@ -22,6 +29,7 @@
 
 #include "common/GuardedCall.h"
 #include "common/MSX_QMR_CommonFunc.h"
+#include "platform/Platform.h"
 
 namespace msx {
 namespace {
@@ -46,6 +54,7 @@ constexpr const char* kHelpLines[] = {
 }
 constexpr const char* kCannotWriteSettings = "Cannot write settings file ";
 constexpr const char* kCannotWriteTransactions = "Cannot write Quik transaction file ";
+constexpr const char* kLineTooLong = "Quik transaction line is too long";
 
 // The sign of the rounded signal: 1 long, -1 short, 0 flat.
 int32_t WantedPosition(float signal) {
@@ -58,6 +67,14 @@ std::string Text(const char* s) { return s != nullptr ? s : ""; }
 // A bar's stamp compared with the last one seen.
 bool Newer(const HostDateTimeEntry& bar, int32_t lastDate, int32_t lastTime) {
   return bar.date > lastDate || (bar.date == lastDate && bar.time > lastTime);
+}
+
+// Stores the strategy's last bar seen, durably.
+void RememberBar(TradingSettings& settings, const std::string& section, const std::string& key,
+                 const HostDateTimeEntry& bar) {
+  if (!settings.WriteText(section, key, std::to_string(bar.date) + "," + std::to_string(bar.time)))
+    CannotWrite(kCannotWriteSettings, settings.path());
+  settings.Flush();
 }
 
 }  // namespace
@@ -157,11 +174,62 @@ int32_t NextTransId(TradingSettings& settings) {
   return id;
 }
 
+// The line ends in a "|" of the record's own: the profile rules drop blanks
+// at the end of a value, and the line must come back as it was written.
+std::string RecordedOrderText(const RecordedOrder& order) {
+  return std::to_string(order.bar.date) + "," + std::to_string(order.bar.time) + "," +
+         std::to_string(order.transId) + "," + std::to_string(order.length) + "," + order.line +
+         "|";
+}
+
+std::optional<RecordedOrder> ParseRecordedOrder(const std::string& text) {
+  RecordedOrder order;
+  std::string_view rest = text;
+  const auto field = [&rest](auto* value) {
+    const std::size_t comma = rest.find(',');
+    if (comma == std::string_view::npos) return false;
+    const auto [end, ec] = std::from_chars(rest.data(), rest.data() + comma, *value);
+    const bool whole = ec == std::errc{} && end == rest.data() + comma;
+    rest.remove_prefix(comma + 1);
+    return whole;
+  };
+  if (!field(&order.bar.date) || !field(&order.bar.time) || !field(&order.transId) ||
+      !field(&order.length) || order.length < 0 || rest.size() < 2 || rest.back() != '|')
+    return std::nullopt;
+  order.line = rest.substr(0, rest.size() - 1);
+  return order;
+}
+
+namespace {
+void AppendOrderLine(const std::string& line, const std::string& filePath) {
+  for (int32_t attempt = 0; attempt < kOrderLineAttempts; ++attempt)
+    if (AppendLine(line, filePath)) return;
+  CannotWrite(kCannotWriteTransactions, filePath);
+}
+}  // namespace
+
+void FinishRecordedOrder(const RecordedOrder& order, const std::string& filePath) {
+  std::string line = order.line;
+  MakeOemLine(line);  // the bytes as they were written
+  std::string text;
+  const platform::Status read = platform::ReadWholeFile(filePath, &text);
+  if (!read.ok() && read.code != platform::StatusCode::kNotFound)
+    CannotWrite(kCannotWriteTransactions, filePath);  // cannot tell: send nothing yet
+  const std::size_t length = static_cast<std::size_t>(order.length);
+  if (text.find(line, length <= text.size() ? length : 0) != std::string::npos) return;
+  // What a write killed in the middle left: the start of this very line.
+  if (length < text.size() && line.starts_with(std::string_view(text).substr(length)) &&
+      !platform::TruncateFile(filePath, order.length).ok())
+    CannotWrite(kCannotWriteTransactions, filePath);
+  AppendOrderLine(order.line, filePath);
+}
+
 int32_t WriteOrderLine(TradingSettings& settings, const std::string& classCode,
                        const std::string& secCode, const std::string& account,
                        const std::string& clientCode, int32_t orderType, int32_t direction,
                        double price, int32_t quantity, int32_t ident,
-                       const std::string& templateText, const std::string& filePath) {
+                       const std::string& templateText, const std::string& filePath,
+                       const OrderRecordPlace& place) {
   if (ident <= 0) return 0;
   if (!(direction > 0 || direction < 0)) return 0;
   if (!std::isfinite(price)) RaiseFault(kInvalidFloatOperation);  // no order at no price
@@ -175,15 +243,19 @@ int32_t WriteOrderLine(TradingSettings& settings, const std::string& classCode,
                            direction,
                            price,
                            quantity};
-  const std::string line = ExpandOrderTemplate(templateText, fields);
-  for (int32_t attempt = 0; attempt < kOrderLineAttempts; ++attempt)
-    if (AppendLine(line, filePath)) return signedQuantity;
-  CannotWrite(kCannotWriteTransactions, filePath);
+  RecordedOrder order{place.bar, fields.transId, 0, ExpandOrderTemplate(templateText, fields)};
+  if (!platform::FileLength(filePath, &order.length).ok()) order.length = 0;
+  const std::string record = RecordedOrderText(order);
+  if (record.size() > platform::kProfileValueLimit) RaiseFault(kLineTooLong);
+  if (!settings.WriteText(place.section, place.key, record))
+    CannotWrite(kCannotWriteSettings, settings.path());
+  AppendOrderLine(order.line, filePath);
+  return signedQuantity;
 }
 
 BarRange ComputeTradeQuik(const HostDataRecord& data, const TradeQuikInputs& in,
                           TradingSettings& settings, float* out) {
-  const std::lock_guard<std::mutex> oneAtATime(settings.calculationLock());
+  const TradingSettings::Turn oneAtATime(settings);
   // The processed range: the chart's Close range, narrowed by each series
   // argument (by its last index only when its own range is not empty).
   BarRange range{data.close.first, data.close.last};
@@ -213,7 +285,10 @@ BarRange ComputeTradeQuik(const HostDataRecord& data, const TradeQuikInputs& in,
   if (clientCode.empty()) RaiseFault("ClientCode is not defined");
 
   // The last bar seen: "date,time"; a part that is no integer counts as 0.
-  const std::string key = "DateTime_" + account + "_" + clientCode + "_" + std::to_string(ident);
+  // The strategy instance's order on its way beside it.
+  const std::string suffix = account + "_" + clientCode + "_" + std::to_string(ident);
+  const std::string key = "DateTime_" + suffix;
+  const std::string orderKey = "Order_" + suffix;
   const std::string seen = settings.ReadText(section, key, "");
   int32_t lastDate = 0;
   int32_t lastTime = 0;
@@ -227,6 +302,19 @@ BarRange ComputeTradeQuik(const HostDataRecord& data, const TradeQuikInputs& in,
   if (secCode.empty()) RaiseFault("SecCode is not defined");
   if (file.empty()) RaiseFault("Quik transaction file is not defined");
   if (data.close.first < 0 || range.last < 0) RaiseFault(kRangeCheckError);
+
+  // An order of an earlier calculation that ended before it remembered its
+  // bar: sent now if it never went out, and its bar is seen from here on.
+  if (ident >= 1 && lastDate >= 1) {
+    const std::optional<RecordedOrder> recorded =
+        ParseRecordedOrder(settings.ReadText(section, orderKey, ""));
+    if (recorded && Newer(recorded->bar, lastDate, lastTime)) {
+      FinishRecordedOrder(*recorded, file);
+      RememberBar(settings, section, key, recorded->bar);
+      lastDate = recorded->bar.date;
+      lastTime = recorded->bar.time;
+    }
+  }
 
   const SeriesIn shortLong(in.shortLong->values);
   const SeriesIn quantity(in.quantity->values);
@@ -260,19 +348,15 @@ BarRange ComputeTradeQuik(const HostDataRecord& data, const TradeQuikInputs& in,
     // A key that could not be stored would leave every bar unseen.
     if (!TradingSettings::Storable(section, key))
       CannotWrite(kCannotWriteSettings, settings.path());
+    const HostDateTimeEntry& last = data.dates[CheckedIndex(range.last)];
     if (orderBar == range.last)
       WriteOrderLine(settings, classCode, secCode, account, clientCode, in.orderType, direction,
-                     orderPrice, orderQuantity, ident, templateText, file);
+                     orderPrice, orderQuantity, ident, templateText, file,
+                     {section, orderKey, last});
     // The last bar seen only moves forward: a chart shown with fewer bars
     // for a while (still loading, fewer bars asked for) must not make the
     // order of a bar already seen go out again when the bars come back.
-    const HostDateTimeEntry& last = data.dates[CheckedIndex(range.last)];
-    if (lastDate < 1 || Newer(last, lastDate, lastTime)) {
-      if (!settings.WriteText(section, key,
-                              std::to_string(last.date) + "," + std::to_string(last.time)))
-        CannotWrite(kCannotWriteSettings, settings.path());
-      settings.Flush();
-    }
+    if (lastDate < 1 || Newer(last, lastDate, lastTime)) RememberBar(settings, section, key, last);
   }
   return range;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "common/Checked.h"
@@ -56,16 +57,51 @@ std::string ExpandOrderTemplate(const std::string& templateText, const OrderFiel
 // The caller holds the settings' calculation lock.
 int32_t NextTransId(TradingSettings& settings);
 
+// An order on its way: recorded in the settings file (the security
+// section's key "Order_" + account + "_" + client code + "_" + Ident) after
+// its transaction number is taken and before its line is appended, as
+// "date,time,number,length,line|": the bar, the number, the transaction
+// file's length before the line, and the line. The order is done once the
+// strategy's last-seen bar has reached the recorded bar; until then a later
+// calculation finishes it (FinishRecordedOrder).
+struct RecordedOrder {
+  HostDateTimeEntry bar{};
+  int32_t transId = 0;
+  int64_t length = 0;
+  std::string line;
+};
+std::string RecordedOrderText(const RecordedOrder& order);
+// Nothing for a text that is not a whole record.
+std::optional<RecordedOrder> ParseRecordedOrder(const std::string& text);
+
+// Where an order line's record goes: the security section, the record's key
+// and the bar of the order.
+struct OrderRecordPlace {
+  std::string section;
+  std::string key;
+  HostDateTimeEntry bar{};
+};
+
 // Builds one order line and appends it to the transaction file (OEM code
 // page, CR LF), for Ident 1 or more and a direction of buy or sell; returns
-// direction x quantity. A line that cannot be appended in
-// kOrderLineAttempts attempts is a fault ("Cannot write Quik transaction
-// file PATH"), as is a price that is not a finite number.
+// direction x quantity. The order is recorded at place first. A line that
+// cannot be appended in kOrderLineAttempts attempts is a fault ("Cannot
+// write Quik transaction file PATH", nothing of it left in the file), as is
+// a price that is not a finite number, a record that cannot be stored
+// ("Cannot write settings file PATH") and a line too long to be recorded
+// ("Quik transaction line is too long").
 int32_t WriteOrderLine(TradingSettings& settings, const std::string& classCode,
                        const std::string& secCode, const std::string& account,
                        const std::string& clientCode, int32_t orderType, int32_t direction,
                        double price, int32_t quantity, int32_t ident,
-                       const std::string& templateText, const std::string& filePath);
+                       const std::string& templateText, const std::string& filePath,
+                       const OrderRecordPlace& place);
+
+// Makes sure a recorded order's line is in the transaction file exactly
+// once: looks for it after the recorded length (the whole file when the
+// file has become shorter), and when it is not there, cuts off what a
+// killed write may have left of it and appends it. Faults as WriteOrderLine.
+void FinishRecordedOrder(const RecordedOrder& order, const std::string& filePath);
 
 struct TradeQuikInputs {
   const HostSeries* shortLong;

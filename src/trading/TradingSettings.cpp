@@ -99,6 +99,12 @@ bool TradingSettings::SectionHasKeys(const std::string& section) const {
   return platform::ProfileSectionHasKeys(path_, section);
 }
 
+TradingSettings::Turn::Turn(TradingSettings& settings) : charts_(settings.calculationLock_) {
+  if (!settings.path_.empty()) processes_ = platform::LockAcrossProcesses(settings.path_);
+}
+
+TradingSettings::Turn::~Turn() { platform::UnlockAcrossProcesses(processes_); }
+
 bool TradingSettings::Flush() { return !path_.empty() && platform::FlushProfile(path_).ok(); }
 
 TradingSettings* CurrentTradingSettings() { return gSettings; }
@@ -109,7 +115,9 @@ TradingSettings& OpenTradingSettingsOrFault() {
 }
 
 void OpenTradingSettings(const std::string& path) {
-  if (gSettings == nullptr) gSettings = new TradingSettings(path);
+  if (gSettings != nullptr) return;
+  gSettings = new TradingSettings(path);
+  if (!path.empty()) platform::RemoveStaleProfileFiles(path);
 }
 
 void OpenTradingSettingsBesideLibrary() {

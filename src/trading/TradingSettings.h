@@ -89,8 +89,20 @@ class TradingSettings {
   // last write. The charts of one host share the transaction counter, and
   // two charts of one security may share a strategy instance's last bar
   // seen; each calculation reads them and writes them back, so two at once
-  // could hand out one number twice or send one order twice.
-  std::mutex& calculationLock() { return calculationLock_; }
+  // could hand out one number twice or send one order twice. The same holds
+  // for hosts in other processes that use the same settings file: the turn
+  // is theirs too (the platform's lock across processes for the file).
+  class Turn {
+   public:
+    explicit Turn(TradingSettings& settings);
+    ~Turn();
+    Turn(const Turn&) = delete;
+    Turn& operator=(const Turn&) = delete;
+
+   private:
+    std::lock_guard<std::mutex> charts_;
+    void* processes_ = nullptr;
+  };
 
  private:
   std::string path_;  // empty: no file (reads give defaults, writes fail)
@@ -103,7 +115,8 @@ TradingSettings* CurrentTradingSettings();
 // The open object; a fault ("Trading settings are not open") when closed.
 TradingSettings& OpenTradingSettingsOrFault();
 
-// Opens the object over the file at path unless it is open already.
+// Opens the object over the file at path unless it is open already, and
+// removes the temporary files that killed writers left beside the file.
 void OpenTradingSettings(const std::string& path);
 // Opens the object over the file beside the library unless it is open already.
 void OpenTradingSettingsBesideLibrary();

@@ -207,6 +207,27 @@ TEST(WriteDataCall, ADataFileHeldByAnotherProgramKeepsItsContent) {
   RemoveAll(name);
 }
 
+// A data file that cannot be written at all (its folder is missing): both
+// writers fail naming the file, keep the values they wrote, set no range,
+// and leave no file for a reader, whole or in part.
+TEST(WriteDataCall, AFileThatCannotBeWrittenFailsNamingIt) {
+  const std::string folder = Temp("wd_no_such_folder");
+  const std::string name = folder + "/ABC_D.txt";
+  Chart chart(Days(20040301, 3));
+  for (const char* function : {"WriteData", "WriteDataEx"}) {
+    Call c;
+    if (std::string(function) == "WriteDataEx") c.Text("");
+    for (int k = std::string(function) == "WriteData" ? 6 : 0; k < 7; ++k) c.Series({1, 2, 3}, 0, 2);
+    c.Text(folder + "/%S_%P.txt");
+    EXPECT_EQ(c.Run(function, chart), -1) << function;
+    EXPECT_EQ(c.Error(), ("Cannot write data file " + name).substr(0, 99)) << function;
+    EXPECT_EQ(c.R(2), std::string(function) == "WriteData" ? 3.0f : 0.0f) << function;
+    EXPECT_EQ(c.Last(), -9) << function;
+    EXPECT_EQ(FileText(name), "<missing>") << function;
+    EXPECT_EQ(FileText(name + ".out"), "<missing>") << function;
+  }
+}
+
 std::vector<float> Same(float v) { return std::vector<float>(200, v); }
 
 TEST(WriteDataExCall, TheBasicLayoutAndBothPatterns) {

@@ -55,6 +55,23 @@ TEST(TradeFileThroughTheTester, TheTradeFileOfAFormula) {
             std::string::npos);
 }
 
+// A trade file that cannot be created (its folder is missing): the call
+// fails naming it.
+TEST(TradeFileThroughTheTester, ATradeFileThatCannotBeWrittenFailsNamingIt) {
+  const LibraryFolder lib("e2e_tradefile_missing", "");
+  const std::string missing = lib.Path("missing");
+  WriteWholeFile(lib.Path("msx_qmr.ini"), "[TradeFile]\r\nDirectory=" + missing + "\r\n");
+  WriteWholeFile(lib.Path("sec1.csv"), kChart);
+  const msxhost::CommandOutput o =
+      msxhost::RunCommand({"calc", "TradeFile(C, signal, Both, \"MAcross\")", "--data",
+                           lib.Path("sec1.csv"), "--lib", lib.library()});
+  EXPECT_NE(o.exitCode, 0);
+  const std::string file = missing + msx::platform::PathSeparator() + "noname[MAcross]SEC1[D].csv";
+  EXPECT_NE(o.err.find(": " + ("Cannot write trade file " + file).substr(0, 99) + "\n"),
+            std::string::npos)
+      << o.err;
+}
+
 // One calculation of TradeQuik over the first `bars` bars, called through
 // the host records as the host does (whatever the code page: the host may
 // not be offered the function, but it is exported).

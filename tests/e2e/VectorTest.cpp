@@ -32,6 +32,15 @@ TEST_P(Vectors, MatchesTheExpectedResult) {
     GTEST_SKIP() << function << " is not offered under this system's OEM code page";
   const TestVector v = ReadVector(GetParam());
   const msxhost::Chart chart = msxhost::ParseCsv(v.csv, v.path);
+  // The files a formula writes (by a bare name) go to a folder of the tests'.
+  struct InFolder {
+    std::filesystem::path before = std::filesystem::current_path();
+    explicit InFolder(const std::string& folder) {
+      std::filesystem::create_directories(folder);
+      std::filesystem::current_path(folder);
+    }
+    ~InFolder() { std::filesystem::current_path(before); }
+  } const written(::testing::TempDir() + "vector_files");
   if (!v.error.empty()) {
     try {
       msxhost::EvaluateFormula(v.formula, chart, Library());

@@ -248,7 +248,8 @@ TEST_F(TradeQuikCall, TheNamelessSectionHoldsNothing) {
 }
 
 // The line cannot be written: the call fails naming the file, and the bar
-// stays unseen, so the next calculation sends the order.
+// stays unseen, so the next calculation sends the order, with the number
+// it was recorded with.
 TEST_F(TradeQuikCall, AnOrderThatCannotBeWrittenFailsAndIsSentNextTime) {
   const std::string folder = Path("terminal");
   const std::string file = folder + "/" + std::string(120, 'o') + ".tri";
@@ -261,7 +262,7 @@ TEST_F(TradeQuikCall, AnOrderThatCannotBeWrittenFailsAndIsSentNextTime) {
   EXPECT_EQ(Seen(), "20240101,0");
   std::filesystem::create_directories(folder);
   ASSERT_EQ(Run(), 0) << chart.Error();
-  EXPECT_EQ(FileLines(file), Lines{Line(3, "B", "101.5", 10)});  // number 2 was used up
+  EXPECT_EQ(FileLines(file), Lines{Line(2, "B", "101.5", 10)});
   ASSERT_EQ(Run(), 0);
   EXPECT_EQ(FileLines(file).size(), 1u);
 }

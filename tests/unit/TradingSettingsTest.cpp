@@ -118,7 +118,8 @@ TEST_F(SettingsFile, NoFileBesideAMissingFolderReadsDefaultsAndWritesNothing) {
 }
 
 // A write that cannot be completed (here: the file size limit of the
-// process) leaves the old file whole and no temporary file behind.
+// process) leaves the old file whole and no temporary file behind (the
+// lock file of the writers stays).
 TEST_F(SettingsFile, AFailedWriteLeavesTheOldFileWhole) {
   Load();
   TradingSettings& s = *CurrentTradingSettings();
@@ -131,9 +132,11 @@ TEST_F(SettingsFile, AFailedWriteLeavesTheOldFileWhole) {
       },
       ::testing::ExitedWithCode(0), "");
   EXPECT_EQ(ReadFile(SettingsPath()), before);
-  int files = 0;
-  for (const auto& e : std::filesystem::directory_iterator(folder_)) files += e.exists();
-  EXPECT_EQ(files, 1);
+  std::vector<std::string> files;
+  for (const auto& e : std::filesystem::directory_iterator(folder_))
+    files.push_back(e.path().filename().string());
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<std::string>{"msx_qmr.ini", "msx_qmr.ini.lock"}));
 }
 
 // Charts calculated on several threads write into the one settings file at

@@ -219,6 +219,50 @@ if [ "$arch" = win64 ]; then
   grep -av $'^\r\?$' "$out/trading-wine/msx_qmr.ini" > "$out/ini-wine.txt"
   same "$out/ini-native.txt" "$out/ini-wine.txt" "the settings file, line for line"
 
+  echo "== two hosts on one settings file, natively and under Wine (the named mutex)"
+  # Two tester processes at once, one library copy: each calculates 50
+  # strategy instances on a chart of its own security, 20 times, the chart
+  # one bar longer each time, the signal turning on every bar; every
+  # instance has seen an older bar, so each of the 1,000 calculations of a
+  # process sends an order. Every transaction number must be used once.
+  two_hosts() {  # two_hosts DIR HOST LIB WINE-OR-EMPTY NAME
+    local dir=$1 host=$2 lib=$3 runner=${4:-}
+    rm -rf "$dir" && mkdir -p "$dir" && cp "$lib" "$dir/"
+    local libpath=$dir/$(basename "$lib") k sec
+    [ -n "$runner" ] && libpath="Z:$libpath"
+    { for sec in SEC1 SEC2; do
+        printf '[C:\\Data\\%s(D)]\r\nClassCode=TQBR\r\nSecCode=%s\r\nFile=orders.tri\r\n' $sec $sec
+        for k in $(seq 50); do printf 'DateTime_ACC1_CL1_%d=20000101,0\r\n' "$k"; done
+      done; } > "$dir/msx_qmr.ini"
+    for k in $(seq 50); do echo "TradeQuik(signal, \"ACC1\", \"CL1\", Limit, C, 10, $k)"; done > "$dir/orders.txt"
+    awk -F, 'NR == 1 { print "date,high,low,close,signal"; next }
+             NR <= 22 { print $1 "," $3 "," $4 "," $5 "," (NR % 2 ? 1 : -1) }' "$root/$data" > "$dir/prices.csv"
+    for sec in SEC1 SEC2; do
+      ( cd "$dir" || exit 1
+        for bars in $(seq 2 21); do
+          head -n $((bars + 1)) prices.csv > "live-$sec.csv"
+          LC_ALL=ru_RU.UTF-8 $runner "$host" batch orders.txt --data "live-$sec.csv" --symbol $sec \
+            --folder 'C:\Data' --lib "$libpath" > /dev/null 2>> "host-$sec.err"
+        done ) &
+    done
+    wait
+    local lines ids
+    lines=$(grep -ac $'^TRANS_ID=[0-9]*;ACCOUNT=ACC1;.*;QUANTITY=20;\r$' "$dir/orders.tri")
+    ids=$(grep -ao '^TRANS_ID=[0-9]*;' "$dir/orders.tri" | sort -u | wc -l)
+    if [ "$lines" = 2000 ] && [ "$ids" = 2000 ] && [ "$(wc -l < "$dir/orders.tri")" = 2000 ]; then
+      pass "$5: 2 x 1,000 calculations, 2,000 whole order lines, 2,000 transaction numbers"
+    else
+      fail "$5: $lines whole order lines, $ids distinct transaction numbers of 2,000 (see $dir)"
+    fi
+  }
+  # In memory where there is such a folder: the native port makes every
+  # settings write durable, about 20 ms each on a disk.
+  scratch=$out
+  [ -d /dev/shm ] && scratch=/dev/shm/msx_run_suite_$$
+  two_hosts "$scratch/two-hosts-native" "$native/msxhost" "$native/msx_qmr.so" "" native
+  two_hosts "$scratch/two-hosts-wine" "$build/msxhost.exe" "$build/msx_qmr.dll" "$wine" "under Wine"
+  [ "$scratch" = "$out" ] || { rm -rf "$out/two-hosts-wine"; cp -r "$scratch/two-hosts-wine" "$out/"; rm -rf "$scratch"; }
+
   echo "== the load-time announcement on a virtual X display"
   announce_check
 fi
