@@ -1,11 +1,23 @@
 #!/usr/bin/env bash
-# Builds the release archives into out/package/:
+# Builds the release into out/package/:
 #
-#   msx_qmr-1.8.0.11-win32.zip          the product: msx_qmr.dll (32-bit), the
-#                                       formula tester msxhost.exe, the
-#                                       settings example and the user guide
-#   msx_qmr-1.8.0.11-win64.zip          the same for 64-bit Windows
+#   msx_qmr-1.8.0.11-setup.exe          the setup program (NSIS, English and
+#                                       Russian) with the 32-bit msx_qmr.dll
+#   msx_qmr-1.8.0.11-win32-for-metastock.zip
+#                                       the product for installing by hand:
+#                                       msx_qmr.dll (32-bit), the formula
+#                                       tester msxhost.exe
+#   msx_qmr-1.8.0.11-win64-test-build.zip
+#                                       the 64-bit build, for tests only
 #   msx_qmr-1.8.0.11-linux-x86_64.tar.gz  msx_qmr.so and msxhost for Linux
+#
+# Every archive also holds INSTALL.txt (English and Russian, CR LF), the
+# licence, the changelog, the settings example, the user guide (English
+# and Russian) with its charts and the bundled prices (data/), so that the guide's tester
+# examples run from the unpacked folder.
+#
+#   scripts/package.sh          all of it
+#   scripts/package.sh setup    only the setup program (for its Wine checks)
 #
 # Builds what is missing (installing the tool chains when needed) and checks
 # the product DLL first: plain export names, Windows system imports only,
@@ -15,13 +27,17 @@ cd "$(dirname "$0")/.."
 root=$PWD
 version=1.8.0.11
 out=$root/out/package
+only=${1:-all}
+case $only in all|setup) ;; *) echo "usage: scripts/package.sh [setup]" >&2; exit 2 ;; esac
 
-if ! command -v cmake >/dev/null || ! command -v ninja >/dev/null ||
+if ! command -v cmake >/dev/null || ! command -v ninja >/dev/null || ! command -v makensis >/dev/null ||
    ! command -v i686-w64-mingw32-g++-posix >/dev/null || ! command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
   scripts/install-deps.sh
 fi
 
-for preset in win32 win64 native; do
+presets="win32 win64 native"
+[ "$only" = setup ] && presets=win32
+for preset in $presets; do
   echo "package: building $preset"
   [ -f "build/$preset/build.ninja" ] || cmake --preset "$preset" >/dev/null
   cmake --build "build/$preset" --target msx_qmr msxhost >/dev/null
@@ -30,28 +46,41 @@ done
 echo "package: checking the product DLL"
 python3 tests/windows/check_dll.py i686-w64-mingw32-objdump build/win32/msx_qmr.dll src/library/msx_qmr.def
 
-rm -rf "$out"
 mkdir -p "$out"
-# stage NAME FILE... : a folder NAME with the files, the settings example and
-# the guide with its charts.
+setup=$out/msx_qmr-$version-setup.exe
+echo "package: building $(basename "$setup")"
+makensis -V2 -WX -INPUTCHARSET UTF8 -DVERSION="$version" -DDLL="$root/build/win32/msx_qmr.dll" \
+  -DOUTFILE="$setup" packaging/setup.nsi
+[ "$only" = setup ] && exit 0
+
+rm -rf "$out"/msx_qmr-"$version"-*.zip "$out"/msx_qmr-"$version"-*.tar.gz
+# stage NAME FILE... : a folder NAME with the files and what every archive holds.
 stage() {
   local name=$1
   shift
   local dir=$out/$name
-  mkdir -p "$dir/guide/charts"
+  rm -rf "$dir"
+  mkdir -p "$dir/guide/charts" "$dir/data"
   cp "$@" "$dir/"
   cp docs/msx_qmr.ini.example "$dir/"
-  cp docs/guide.md "$dir/guide/"
+  cp docs/guide.md docs/guide.ru.md "$dir/guide/"
   cp docs/charts/*.svg "$dir/guide/charts/"
+  cp data/goog-daily.csv data/goog-weekly.csv data/synthetic-5min.csv data/formulas.txt "$dir/data/"
+  # Read on Windows: CR LF, and a byte order mark so that any Notepad shows
+  # the Russian half.
+  for f in docs/INSTALL.txt LICENSE.txt CHANGELOG.txt; do
+    { printf '\xef\xbb\xbf'; sed 's/\r$//; s/$/\r/' "$f"; } > "$dir/$(basename "$f")"
+  done
 }
-stage "msx_qmr-$version-win32" build/win32/msx_qmr.dll build/win32/msxhost.exe
-stage "msx_qmr-$version-win64" build/win64/msx_qmr.dll build/win64/msxhost.exe
+stage "msx_qmr-$version-win32-for-metastock" build/win32/msx_qmr.dll build/win32/msxhost.exe
+stage "msx_qmr-$version-win64-test-build" build/win64/msx_qmr.dll build/win64/msxhost.exe
 stage "msx_qmr-$version-linux-x86_64" build/native/msx_qmr.so build/native/msxhost
 
 # Archives with fixed dates and sorted names, so that the same build gives
-# the same bytes; Windows archives as zip, the Linux one as tar.gz.
+# the same bytes; Windows archives as zip, the Linux one as tar.gz. Then
+# each is read back: the files every archive must hold, INSTALL.txt in CR LF.
 python3 - "$out" "$version" <<'PY'
-import os, sys, tarfile, zipfile
+import io, os, sys, tarfile, zipfile
 out, version = sys.argv[1], sys.argv[2]
 def files(top):
     for base, dirs, names in sorted(os.walk(os.path.join(out, top))):
@@ -59,20 +88,46 @@ def files(top):
         for n in sorted(names):
             path = os.path.join(base, n)
             yield path, os.path.relpath(path, out)
-for arch in ("win32", "win64"):
-    top = f"msx_qmr-{version}-{arch}"
-    with zipfile.ZipFile(os.path.join(out, top + ".zip"), "w", zipfile.ZIP_DEFLATED) as z:
-        for path, name in files(top):
-            info = zipfile.ZipInfo(name, date_time=(2026, 1, 1, 0, 0, 0))
-            info.compress_type = zipfile.ZIP_DEFLATED
-            info.external_attr = 0o644 << 16
-            z.writestr(info, open(path, "rb").read())
-top = f"msx_qmr-{version}-linux-x86_64"
+tops = {f"msx_qmr-{version}-win32-for-metastock": ".zip",
+        f"msx_qmr-{version}-win64-test-build": ".zip",
+        f"msx_qmr-{version}-linux-x86_64": ".tar.gz"}
 def fixed(info):
     info.mtime, info.uid, info.gid, info.uname, info.gname = 1767225600, 0, 0, "", ""
     return info
-with tarfile.open(os.path.join(out, top + ".tar.gz"), "w:gz") as t:
-    t.add(os.path.join(out, top), arcname=top, filter=fixed)
+for top, ext in tops.items():
+    if ext == ".zip":
+        with zipfile.ZipFile(os.path.join(out, top + ext), "w", zipfile.ZIP_DEFLATED) as z:
+            for path, name in files(top):
+                info = zipfile.ZipInfo(name, date_time=(2026, 1, 1, 0, 0, 0))
+                info.compress_type = zipfile.ZIP_DEFLATED
+                info.external_attr = (0o755 if os.access(path, os.X_OK) else 0o644) << 16
+                z.writestr(info, open(path, "rb").read())
+    else:
+        with tarfile.open(os.path.join(out, top + ext), "w:gz") as t:
+            t.add(os.path.join(out, top), arcname=top, filter=fixed)
+
+need = ["INSTALL.txt", "LICENSE.txt", "CHANGELOG.txt", "msx_qmr.ini.example",
+        "guide/guide.md", "guide/guide.ru.md", "data/goog-daily.csv", "data/synthetic-5min.csv"]
+faults = []
+for top, ext in tops.items():
+    path = os.path.join(out, top + ext)
+    if ext == ".zip":
+        with zipfile.ZipFile(path) as z:
+            content = {n: z.read(n) for n in z.namelist()}
+        need_here = need + ["msx_qmr.dll", "msxhost.exe"]
+    else:
+        with tarfile.open(path) as t:
+            content = {m.name: t.extractfile(m).read() for m in t.getmembers() if m.isfile()}
+        need_here = need + ["msx_qmr.so", "msxhost"]
+    for n in need_here:
+        if f"{top}/{n}" not in content:
+            faults.append(f"{top + ext} lacks {n}")
+    text = content.get(f"{top}/INSTALL.txt", b"")
+    if text.count(b"\n") != text.count(b"\r\n") or "По-русски".encode() not in text:
+        faults.append(f"{top + ext}: INSTALL.txt is not CR LF English and Russian")
+for f in faults:
+    print("package:", f)
+sys.exit(1 if faults else 0)
 PY
-for d in "$out"/msx_qmr-"$version"-*/; do rm -rf "$d"; done
+for top in "$out"/msx_qmr-"$version"-*/; do rm -rf "$top"; done
 ls -l "$out"

@@ -14,6 +14,8 @@
 #   - the product DLL (win32): its export table, imports and version resource;
 #   - Windows under Wine: the end-to-end suite against the win64 DLL, and the
 #     formula outputs of both Windows builds, byte for byte against native;
+#   - the release (scripts/package.sh) and the setup program under Wine:
+#     install, upgrade and uninstall, the settings file kept byte for byte;
 #   - fuzzing: every libFuzzer target (clang, sanitizers) for 30 seconds.
 # Ends with one line "test.sh: N passed, N failed" (one count per step).
 set -uo pipefail
@@ -76,6 +78,8 @@ step "win32 DLL: exports, imports, version resource" \
   python3 tests/windows/check_dll.py i686-w64-mingw32-objdump build/win32/msx_qmr.dll src/library/msx_qmr.def
 step "Windows suite: win64 under Wine" tests/windows/run_suite.sh win64
 step "Windows suite: the 32-bit product DLL under Wine" tests/windows/run_suite.sh win32
+step "release: the setup program and the archives" scripts/package.sh
+step "Windows suite: the setup program under Wine" tests/windows/run_suite.sh win32 setup
 step "fuzzing: every target for 30 s" scripts/fuzz.sh 30
 
 echo

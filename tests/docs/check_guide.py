@@ -1,22 +1,31 @@
 #!/usr/bin/env python3
-"""Checks the user guide (docs/guide.md) and the README against the built library.
+"""Checks the user guide in each of its languages (docs/guide.md,
+docs/guide.ru.md) and the README against the built library, and the
+languages against each other.
 
   check_guide.py MSXHOST LIBRARY SOURCE_DIR
 
-Fails when the guide names a function, an argument, an argument kind or a
+Fails when a guide names a function, an argument, an argument kind or a
 choice that the library does not describe (or leaves a function or an
 argument out), when an ExtFml example calls a function that is not there or
 with the wrong number of arguments, when an error text in its
-troubleshooting table is not in the library, or when a chart differs from
-what scripts/guide-charts.sh draws from the bundled data.
+troubleshooting table is not in the library, when the languages differ in
+their sections (the English headings' anchors, which the Russian guide
+gives each of its headings as <a id="...">), error texts or charts, when
+a chart differs from what scripts/guide-charts.sh draws from the bundled
+data, or when the guide's Installing section and docs/INSTALL.txt (English,
+then Russian) do not say the same thing: both must name the setup program
+and the host's folder, each of the section's inline code names must be in
+both halves of INSTALL.txt, and each package or file INSTALL.txt names must
+be in the section.
 
-It also runs every example of both texts as a user would, in a scratch
-folder holding the bundled data/ and build/native/ (the tester, with
-`msxhost` on the PATH): each command of a ```sh block that calls the tester,
-expecting the exit status its comment gives ("# exit 2 ..."; 0 when none),
-and each ExtFml formula over data/goog-daily.csv under a Russian locale,
-with a copy of the library whose settings file lets the trading functions
-write.
+It also runs every example of the README and of each guide as a user would,
+in a scratch folder holding the bundled data/ and build/native/ (the tester,
+with `msxhost` on the PATH): each command of a ```sh block that calls the
+tester, expecting the exit status its comment gives ("# exit 2 ..."; 0 when
+none), and each ExtFml formula over data/goog-daily.csv under a Russian
+locale, with a copy of the library whose settings file lets the trading
+functions write.
 """
 import glob
 import os
@@ -26,7 +35,12 @@ import subprocess
 import sys
 import tempfile
 
-KINDS = {"series": "series", "numeric": "number", "string": "text", "custom": "choice"}
+# Each language: its file, how it names the argument kinds, and the word
+# between the first and last of a run of arguments ("A1[] to A7[]").
+LANGUAGES = {
+    "en": ("guide.md", {"series": "series", "numeric": "number", "string": "text", "custom": "choice"}, "to"),
+    "ru": ("guide.ru.md", {"series": "ряд", "numeric": "число", "string": "текст", "custom": "выбор"}, "по"),
+}
 
 
 def describe(host, library):
@@ -42,7 +56,7 @@ def describe(host, library):
         m = re.match(r"\s+\d+ (series|numeric|string|custom)\s+(\S+)(.*)", line)
         if m and current is not None:
             choices = re.findall(r"(\S+)=\d+", m.group(3))
-            current.append((m.group(2), KINDS[m.group(1)], choices))
+            current.append((m.group(2), m.group(1), choices))
     return functions
 
 
@@ -54,6 +68,25 @@ def sections(guide):
         m = re.match(r"`([^`]+)`\n", part)
         if m:
             out[m.group(1)] = part[m.end():]
+    return out
+
+
+def slug(heading):
+    """The anchor a Markdown renderer gives a heading."""
+    text = re.sub(r"[^\w\- ]", "", heading.strip().lower())
+    return text.replace(" ", "-")
+
+
+def headings(guide):
+    """(level, anchor, text) of every heading below the title: the anchor of
+    an <a id="..."> on the line before, else the heading's own."""
+    out, previous = [], ""
+    for line in guide.splitlines():
+        m = re.match(r"(#{2,4}) (.+)", line)
+        if m:
+            a = re.fullmatch(r'<a id="([^"]+)"></a>', previous.strip())
+            out.append((len(m.group(1)), a.group(1) if a else slug(m.group(2)), m.group(2)))
+        previous = line
     return out
 
 
@@ -94,6 +127,37 @@ def ext_calls(guide):
             i += 1
         calls.append((m.group(1), len(split_arguments(guide[start:i - 1])) - 1))
     return calls
+
+
+SETUP = "msx_qmr-1.8.0.11-setup.exe"
+HOST_FOLDER = "External Function DLLs"
+RUSSIAN_MARK = "--- По-русски ---"
+
+
+def install_faults(guide, install):
+    """The guide's Installing section against INSTALL.txt."""
+    m = re.search(r"^## Installing\n(.*?)^## ", guide, flags=re.M | re.S)
+    if not m:
+        return ["the guide has no Installing section"]
+    section = re.sub(r"\s+", " ", re.sub(r"^ *```.*?^ *```", "", m.group(1), flags=re.M | re.S))
+    if RUSSIAN_MARK not in install:
+        return [f"INSTALL.txt has no line {RUSSIAN_MARK!r} before its Russian half"]
+    halves = [re.sub(r"\s+", " ", half) for half in install.split(RUSSIAN_MARK, 1)]
+    faults = []
+    for name in (SETUP, HOST_FOLDER):
+        if name not in section:
+            faults.append(f"the guide's Installing section does not name {name}")
+        for language, half in zip(("English", "Russian"), halves):
+            if name not in half:
+                faults.append(f"INSTALL.txt ({language}) does not name {name}")
+    for name in sorted(set(re.findall(r"`([^`]+)`", section))):
+        for language, half in zip(("English", "Russian"), halves):
+            if name not in half:
+                faults.append(f"INSTALL.txt ({language}) does not name {name}, as the guide does")
+    for name in sorted(set(re.findall(r"[\w.-]+\.(?:exe|dll|ini|zip|tar\.gz)\b", install))):
+        if f"`{name}`" not in section:
+            faults.append(f"the guide's Installing section does not name {name}, as INSTALL.txt does")
+    return faults
 
 
 def ext_formulas(text):
@@ -186,13 +250,9 @@ def run_examples(host, library, source, texts):
     return faults
 
 
-def main():
-    host, library, source = (os.path.abspath(a) for a in sys.argv[1:4])
-    readme = open(os.path.join(source, "README.md"), encoding="utf-8").read()
-    guide = open(os.path.join(source, "docs", "guide.md"), encoding="utf-8").read()
-    functions = describe(host, library)
+def check_functions(guide, functions, kinds, through):
+    """Faults of one guide's function sections against the library."""
     faults = []
-
     found = sections(guide)
     for name in functions:
         if name not in found:
@@ -202,10 +262,10 @@ def main():
             if re.match(r"\w+$", name) and name[0].isupper() and "\n- `" in text:
                 faults.append(f"section for a function the library lacks: {name}")
             continue
-        arguments = {a: (kind, choices) for a, kind, choices in functions[name]}
+        arguments = {a: (kinds[kind], choices) for a, kind, choices in functions[name]}
         listed = set()
         for bullet in re.findall(r"^- (`.+?)(?=^- |^$)", text, flags=re.M | re.S):
-            m = re.match(r"`([^`]+)`(?: to `([^`]+)`)? \((\w+)\)(.*)", bullet, flags=re.S)
+            m = re.match(rf"`([^`]+)`(?: {through} `([^`]+)`)? \((\w+)\)(.*)", bullet, flags=re.S)
             if not m:
                 continue
             first, last, kind, rest = m.groups()
@@ -221,7 +281,7 @@ def main():
                 listed.add(arg)
                 if arguments[arg][0] != kind:
                     faults.append(f"{name}: {arg} is a {arguments[arg][0]}, not a {kind}")
-                if kind == "choice":
+                if kind == kinds["custom"]:
                     for choice in re.findall(r"`(\w+)`", rest):
                         if choice not in arguments[arg][1]:
                             faults.append(f"{name}: {arg} has no choice {choice}")
@@ -234,20 +294,71 @@ def main():
             faults.append(f"ExtFml example calls {name}, which the library lacks")
         elif count != len(functions[name]):
             faults.append(f"ExtFml example of {name} has {count} arguments, not {len(functions[name])}")
+    return faults
 
+
+def error_texts(guide):
+    return re.findall(r'^\| "([^"]+)" \|', guide, flags=re.M)
+
+
+def charts_of(guide):
+    return sorted(set(re.findall(r"\(charts/([\w.-]+\.svg)\)", guide)))
+
+
+def compare_languages(guides):
+    """Faults where a language differs from the English guide."""
+    faults = []
+    english = guides["en"]
+    for lang, guide in guides.items():
+        if lang == "en":
+            continue
+        ours = [(level, anchor) for level, anchor, _ in headings(english)]
+        theirs = [(level, anchor) for level, anchor, _ in headings(guide)]
+        for level, anchor in ours:
+            if (level, anchor) not in theirs:
+                faults.append(f"{LANGUAGES[lang][0]} lacks the section #{anchor}")
+        for level, anchor in theirs:
+            if (level, anchor) not in ours:
+                faults.append(f"{LANGUAGES[lang][0]} has the section #{anchor}, which guide.md lacks")
+        if not faults and ours != theirs:
+            faults.append(f"{LANGUAGES[lang][0]} orders its sections unlike guide.md")
+        for what, of in (("error texts", error_texts), ("charts", charts_of)):
+            if sorted(of(english)) != sorted(of(guide)):
+                faults.append(f"{LANGUAGES[lang][0]} differs from guide.md in its {what}: "
+                              f"{sorted(set(of(guide)) ^ set(of(english)))}")
+    return faults
+
+
+def main():
+    host, library, source = (os.path.abspath(a) for a in sys.argv[1:4])
+    readme = open(os.path.join(source, "README.md"), encoding="utf-8").read()
+    functions = describe(host, library)
     binary = open(library, "rb").read()
-    for text in re.findall(r'^\| "([^"]+)" \|', guide, flags=re.M):
-        for piece in text.split("…"):
-            if piece and piece.encode() not in binary:
-                faults.append(f'error text "{text}" is not in the library')
+    guides, faults = {}, []
+    for lang, (file, kinds, through) in LANGUAGES.items():
+        guide = open(os.path.join(source, "docs", file), encoding="utf-8").read()
+        guides[lang] = guide
+        faults += [f"{file}: {f}" for f in check_functions(guide, functions, kinds, through)]
+        for text in error_texts(guide):
+            for piece in text.split("…"):
+                if piece and piece.encode() not in binary:
+                    faults.append(f'{file}: error text "{text}" is not in the library')
+        # Links within the guide land on a section.
+        anchors = {anchor for _, anchor, _ in headings(guide)}
+        for target in set(re.findall(r"\]\(#([\w-]+)\)", guide)):
+            if target not in anchors:
+                faults.append(f"{file}: a link goes to #{target}, which no section has")
+    faults += compare_languages(guides)
+    install = open(os.path.join(source, "docs", "INSTALL.txt"), encoding="utf-8").read()
+    faults += install_faults(guides["en"], install)
 
-    charts = sorted(set(re.findall(r"\(charts/([\w.-]+\.svg)\)", guide)))
+    charts = charts_of(guides["en"])
     on_disk = sorted(f for f in os.listdir(os.path.join(source, "docs", "charts")) if f.endswith(".svg"))
     if charts != on_disk:
         faults.append(f"charts in the guide {charts} differ from docs/charts {on_disk}")
     with tempfile.TemporaryDirectory() as fresh:
         subprocess.run([os.path.join(source, "scripts", "guide-charts.sh"), fresh], check=True,
-                       env=dict(os.environ, MSXHOST=host), capture_output=True)
+                       env=dict(os.environ, MSXHOST=host, PNG="0"), capture_output=True)
         for chart in on_disk:
             made = os.path.join(fresh, chart)
             if not os.path.exists(made):
@@ -255,16 +366,16 @@ def main():
             elif open(made, "rb").read() != open(os.path.join(source, "docs", "charts", chart), "rb").read():
                 faults.append(f"docs/charts/{chart} differs from what scripts/guide-charts.sh draws")
 
-    texts = [("README.md", readme), ("docs/guide.md", guide)]
+    texts = [("README.md", readme)] + [(f"docs/{LANGUAGES[lang][0]}", guides[lang]) for lang in guides]
     faults += run_examples(host, library, source, texts)
     commands = sum(len(shell_examples(text)) for _, text in texts)
     formulas = sum(len(ext_formulas(text)) for _, text in texts)
 
     for fault in faults:
         print("check_guide:", fault)
-    print(f"check_guide: {len(functions)} functions, {len(ext_calls(guide))} examples, "
-          f"{len(charts)} charts, {commands} commands and {formulas} formulas run, "
-          f"{len(faults)} faults")
+    print(f"check_guide: {len(guides)} languages, {len(functions)} functions, "
+          f"{len(ext_calls(guides['en']))} examples, {len(charts)} charts, {commands} commands and "
+          f"{formulas} formulas run, {len(faults)} faults")
     return 1 if faults else 0
 
 

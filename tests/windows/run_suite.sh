@@ -8,6 +8,10 @@
 #   tests/windows/run_suite.sh win64 announcement
 #                                      only the load-time announcement's
 #                                      window check (part of the win64 run)
+#   tests/windows/run_suite.sh win32 setup
+#                                      the setup program: install, upgrade
+#                                      and uninstall in fresh Wine prefixes
+#                                      (tests/windows/setup_check.sh)
 #
 # Formula outputs (tests/windows/formulas.txt over the bundled prices, and an
 # SVG chart) must be byte-identical to the native build's. Each Wine build
@@ -47,6 +51,10 @@ if [ ! -x "$wine" ] || ! "$wine" --version >/dev/null 2>&1; then
   fi
   echo "run_suite: $wine does not run" >&2
   exit 1
+fi
+if [ "${2:-}" = setup ]; then
+  [ "$arch" = win32 ] || { echo "run_suite: the setup program is checked on win32" >&2; exit 2; }
+  exec tests/windows/setup_check.sh
 fi
 if [ ! -f "$build/msxhost.exe" ] || [ ! -f "$build/msx_qmr.dll" ]; then
   echo "run_suite: build $arch first (msxhost.exe and msx_qmr.dll)" >&2

@@ -40,6 +40,9 @@ struct Chart {
   // What reading the data changed, one line each, for the user to see
   // ("no open, high or low column: taken as the close").
   std::vector<std::string> notices;
+  // Whether open, high and low are the data's own; false when any of them
+  // was taken as the close (then a chart draws the price as a line).
+  bool hasOhlc = true;
 
   int32_t barCount() const { return static_cast<int32_t>(dates.size()); }
 

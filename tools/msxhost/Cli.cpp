@@ -13,6 +13,7 @@
 #include "Formula.h"
 #include "HostError.h"
 #include "LoadedLibrary.h"
+#include "Panes.h"
 #include "Report.h"
 #include "Svg.h"
 #include "Text.h"
@@ -21,9 +22,9 @@ namespace msxhost {
 namespace {
 
 constexpr std::string_view kDescribeOptions[] = {"--lib"};
-constexpr std::string_view kCalcOptions[] = {"--data", "--out",    "--svg",    "--symbol",
-                                             "--name", "--folder", "--period", "--interval",
-                                             "--lib",  "--from",   "--to",     "--last"};
+constexpr std::string_view kCalcOptions[] = {
+    "--data",   "--out",      "--svg", "--pane", "--symbol", "--name", "--folder",
+    "--period", "--interval", "--lib", "--from", "--to",     "--last"};
 
 [[noreturn]] void UsageError(const std::string& message) {
   throw HostError(kExitUsage, message + " (see msxhost --help)");
@@ -134,54 +135,106 @@ Chart ReadChart(const ParsedCommand& parsed, std::string& notes) {
   return chart;
 }
 
+// The pane --pane puts every formula in, if given.
+std::optional<Pane> PaneOption(const ParsedCommand& parsed) {
+  const auto text = parsed.Option("--pane");
+  if (!text) return std::nullopt;
+  const std::optional<Pane> pane = ParsePane(*text);
+  if (!pane) UsageError("bad --pane value: " + *text + " (price or own)");
+  return pane;
+}
+
+// The formulas of one chart, evaluated in order; each result joins the
+// chart that --svg draws.
+class ChartRun {
+ public:
+  ChartRun(const ParsedCommand& parsed, std::string& notes)
+      : pane_(PaneOption(parsed)),
+        chart_(ReadChart(parsed, notes)),
+        records_(chart_),
+        library_(LibraryPath(parsed)),
+        svg_(parsed.Option("--svg")) {}
+
+  const LoadedLibrary& library() const { return library_; }
+
+  // Evaluates the formula; throws HostError.
+  const Plot& Run(const std::string& formula) {
+    const FormulaNode node = ParseFormula(formula);
+    FormulaResult result = EvaluateFormula(node, chart_, records_, library_);
+    plots_.push_back({formula, std::move(result), pane_.value_or(PaneOf(node, library_))});
+    return plots_.back();
+  }
+
+  std::string Table(const Plot& plot) const { return ResultTable(chart_, plot.result); }
+  int32_t Values(const Plot& plot) const { return ClampedRange(chart_, plot.result).count(); }
+
+  // Draws the chart when --svg asks for it.
+  void Draw() const {
+    if (svg_) WriteWholeFile(*svg_, RenderSvg(chart_, {0, chart_.barCount() - 1}, plots_));
+  }
+
+ private:
+  std::optional<Pane> pane_;
+  Chart chart_;
+  ChartRecords records_;
+  LoadedLibrary library_;
+  std::optional<std::string> svg_;
+  std::vector<Plot> plots_;
+};
+
 // Many formulas over one chart in one run (one process start, which counts
 // where the library runs under emulation): the description, then each
-// formula's result table or its error under a line "== FORMULA".
+// formula's result table or its error under a line "== FORMULA"; --svg
+// draws those that ran.
 void Batch(const ParsedCommand& parsed, CommandOutput& output) {
   if (parsed.positional.size() != 1) UsageError("batch takes one FORMULAS file");
-  if (parsed.Option("--out") || parsed.Option("--svg"))
-    UsageError("batch writes its results to standard output only");
-  const Chart chart = ReadChart(parsed, output.err);
-  const ChartRecords records(chart);
-  const LoadedLibrary library(LibraryPath(parsed));
-  output.out = DescribeLibrary(library);
+  if (parsed.Option("--out")) UsageError("batch writes its results to standard output only");
+  ChartRun run(parsed, output.err);
+  output.out = DescribeLibrary(run.library());
   const std::string list = ReadWholeFile(parsed.positional.front());
   for (const std::string_view line : SplitLines(list)) {
     const std::string formula(TrimBlanks(line));
     if (formula.empty() || formula.front() == '#') continue;
     output.out += "== " + formula + "\n";
     try {
-      output.out +=
-          ResultTable(chart, EvaluateFormula(ParseFormula(formula), chart, records, library));
+      output.out += run.Table(run.Run(formula));
     } catch (const HostError& e) {
       output.out += std::string("error: ") + e.what() + "\n";
       output.exitCode = std::max(output.exitCode, e.exitCode());
     }
   }
+  run.Draw();
 }
 
+// One formula: its table, or --out's summary line. Several: each table under
+// "== FORMULA"; the first that fails stops the command.
 void Calc(const ParsedCommand& parsed, CommandOutput& output) {
-  if (parsed.positional.empty()) UsageError("calc needs a FORMULA");
-  if (parsed.positional.size() > 1)
-    UsageError("calc takes one FORMULA, got also " + parsed.positional[1] + " (quote the formula)");
-  const std::string& formula = parsed.positional.front();
-  const FormulaNode parsedFormula = ParseFormula(formula);
-  const Chart chart = ReadChart(parsed, output.err);
-  const ChartRecords records(chart);
-  const LoadedLibrary library(LibraryPath(parsed));
-  const FormulaResult result = EvaluateFormula(parsedFormula, chart, records, library);
-
-  const std::string table = ResultTable(chart, result);
-  if (const auto svg = parsed.Option("--svg"))
-    WriteWholeFile(*svg, RenderSvg(chart, result, formula));
-  if (const auto out = parsed.Option("--out")) {
-    WriteWholeFile(*out, table);
-    output.out = formula + ": " + FormatInt(ClampedRange(chart, result).count()) +
-                 " values, bars " + FormatInt(result.first) + " to " + FormatInt(result.last) +
-                 " -> " + *out + "\n";
-  } else {
-    output.out = table;
+  const std::vector<std::string>& formulas = parsed.positional;
+  if (formulas.empty()) UsageError("calc needs a FORMULA");
+  if (formulas.size() > 1 && parsed.Option("--out"))
+    UsageError("--out takes the result of one formula; give one, or several without --out");
+  for (const std::string& formula : formulas) {
+    try {
+      ParseFormula(formula);
+    } catch (const HostError& e) {
+      if (formulas.size() == 1) throw;
+      throw HostError(e.exitCode(), Cat(e.what(), " in ", formula, " (quote each formula)"));
+    }
   }
+  ChartRun run(parsed, output.err);
+  for (const std::string& formula : formulas) {
+    const Plot& plot = run.Run(formula);
+    if (formulas.size() > 1) output.out += "== " + formula + "\n";
+    if (const auto out = parsed.Option("--out")) {
+      WriteWholeFile(*out, run.Table(plot));
+      output.out += formula + ": " + FormatInt(run.Values(plot)) + " values, bars " +
+                    FormatInt(plot.result.first) + " to " + FormatInt(plot.result.last) + " -> " +
+                    *out + "\n";
+    } else {
+      output.out += run.Table(plot);
+    }
+  }
+  run.Draw();
 }
 
 }  // namespace

@@ -239,6 +239,7 @@ class CsvReader {
       filled.push_back(column == Column::kOpen ? "open" : column == Column::kHigh ? "high" : "low");
     }
     if (filled.empty()) return;
+    chart_.hasOhlc = false;
     std::string names = filled[0];
     for (std::size_t k = 1; k < filled.size(); ++k)
       names += (k + 1 == filled.size() ? " or " : ", ") + filled[k];
