@@ -14,17 +14,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstddef>
-#include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 #include <functional>
 #include <limits>
 
-#include "common/ExtendedMath.h"
-#include "common/FastFloat.h"
 #include "common/GuardedCall.h"
+#include "indicators/ExtendedMath.h"
+#include "indicators/FastFloat.h"
+#include "indicators/JmaHistory.h"
 
 namespace msx {
 namespace {
@@ -43,74 +39,18 @@ constexpr const char* kHelpLines[] = {
     "          Library code: the msx_qmr developers, 2026.",
 };
 
-constexpr int32_t kBufferSlots = 61;   // priceBuffer: the first 61 prices
-constexpr int32_t kFillBars = 30;      // bars that only fill the buffer
-constexpr int32_t kRingSlots = 10;     // volatilityRing
-constexpr int32_t kHistory = 127;      // averageRing: the averaged volatilities kept
-constexpr int32_t kSortedSlots = 128;  // sortedAverages: slot 0 and the history
-constexpr int32_t kWarmupDone = 31;
-constexpr float kSentinel = 1000000.0f;
+constexpr int32_t kBufferSlots = 61;  // priceBuffer: the first 61 prices
+constexpr int32_t kFillBars = 30;     // bars that only fill the buffer
+// The first full pass replays the buffered prices after the first.
+constexpr int32_t kReplaySamples = kFillBars - 1;
+constexpr int32_t kRingSlots = 10;  // volatilityRing
+constexpr int32_t kWarmupDone = kFillBars + 1;
 constexpr Ext kVolatilityFloor = 1e-10L;
-
-// memmove of n floats a slot up or down (to is from + 1 or from - 1),
-// eight at a time. The library's memmove picks its way by the size, a
-// choice the processor cannot foresee here. The far end's values are loaded
-// before the first store, so that the overlapping last stores move them
-// whole.
-void MoveOneSlot(float* to, const float* from, int32_t n) {
-#if defined(__SSE2__)
-  if (n >= 8) {
-    if (to < from) {
-      const __m128 last0 = _mm_loadu_ps(from + n - 8);
-      const __m128 last1 = _mm_loadu_ps(from + n - 4);
-      for (int32_t k = 0; k < n - 8; k += 8) {
-        const __m128 low = _mm_loadu_ps(from + k);
-        const __m128 high = _mm_loadu_ps(from + k + 4);
-        _mm_storeu_ps(to + k, low);
-        _mm_storeu_ps(to + k + 4, high);
-      }
-      _mm_storeu_ps(to + n - 8, last0);
-      _mm_storeu_ps(to + n - 4, last1);
-    } else {
-      const __m128 first0 = _mm_loadu_ps(from);
-      const __m128 first1 = _mm_loadu_ps(from + 4);
-      for (int32_t k = n - 8; k > 0; k -= 8) {
-        const __m128 low = _mm_loadu_ps(from + k);
-        const __m128 high = _mm_loadu_ps(from + k + 4);
-        _mm_storeu_ps(to + k, low);
-        _mm_storeu_ps(to + k + 4, high);
-      }
-      _mm_storeu_ps(to, first0);
-      _mm_storeu_ps(to + 4, first1);
-    }
-    return;
-  }
-  if (n >= 4) {
-    if (to < from) {
-      const __m128 last = _mm_loadu_ps(from + n - 4);
-      for (int32_t k = 0; k < n - 4; k += 4) _mm_storeu_ps(to + k, _mm_loadu_ps(from + k));
-      _mm_storeu_ps(to + n - 4, last);
-    } else {
-      const __m128 first = _mm_loadu_ps(from);
-      for (int32_t k = n - 4; k > 0; k -= 4) _mm_storeu_ps(to + k, _mm_loadu_ps(from + k));
-      _mm_storeu_ps(to, first);
-    }
-    return;
-  }
-  // Up to three: each value read before its slot is written.
-  if (to < from) {
-    if (n > 0) to[0] = from[0];
-    if (n > 1) to[1] = from[1];
-    if (n > 2) to[2] = from[2];
-  } else {
-    if (n > 2) to[2] = from[2];
-    if (n > 1) to[1] = from[1];
-    if (n > 0) to[0] = from[0];
-  }
-#else
-  std::memmove(to, from, sizeof(float) * static_cast<size_t>(n));
-#endif
-}
+constexpr int32_t kPhaseLimit = 100;  // Phase beyond +-100 counts as +-100
+// The first valid bar: kFillBars on, or for lengths from kShortLength on,
+// the length and kValidAfterLength.
+constexpr int32_t kShortLength = 5;
+constexpr int32_t kValidAfterLength = 25;
 
 // The working state of one call, all of it inside the call's frame. Slot
 // numbers are those of the arrays' definitions (1-based where they are).
@@ -144,9 +84,6 @@ class JmaState {
         powerMargin_ = (double{p.logFactor} + 1) * 0x1p-40;
       }
     }
-    sortedAverages_[0] = 0;
-    std::fill(sortedAverages_ + 1, sortedAverages_ + 64, -kSentinel);
-    std::fill(sortedAverages_ + 64, sortedAverages_ + kSortedSlots, kSentinel);
   }
 
   float Bar(float x) {
@@ -161,10 +98,10 @@ class JmaState {
       bool varies = false;
       for (int32_t i = 1; i < kFillBars; ++i) varies |= priceBuffer_[i] != priceBuffer_[i + 1];
       const float start = varies ? priceBuffer_[1] : x;
-      replayCount = varies ? kFillBars - 1 : 0;
+      replayCount = varies ? kReplaySamples : 0;
       upperBand_ = lowerBand_ = start;
     }
-    for (int32_t k = replayCount; k >= 0; --k) Sample(k >= 1 ? priceBuffer_[31 - k] : x, x);
+    for (int32_t k = replayCount; k >= 0; --k) Sample(k >= 1 ? priceBuffer_[kFillBars + 1 - k] : x, x);
     if (warmupCount_ == kWarmupDone) Filter(x);
     return jmaValue_;
   }
@@ -173,7 +110,7 @@ class JmaState {
   // the same steps, and SteadyBar takes them without asking.
   bool Steady() const {
     return bufferCount_ == kBufferSlots && warmupCount_ == kWarmupDone &&
-           sampleCount_ == kSortedSlots;
+           sampleCount_ == kJmaSortedSlots;
   }
   float SteadyBar(float x) {
     Sample<true>(x, x);
@@ -195,9 +132,8 @@ class JmaState {
                                        ? bandDistance
                                        : StoreFloat(bandDistance + kVolatilityFloor);
 
-    averageSlot_ = averageSlot_ <= 1 ? kHistory : averageSlot_ - 1;
     volatilitySlot_ = volatilitySlot_ <= 1 ? kRingSlots : volatilitySlot_ - 1;
-    if (!kSteady && sampleCount_ < kSortedSlots) ++sampleCount_;
+    if (!kSteady && sampleCount_ < kJmaSortedSlots) ++sampleCount_;
 
     float& oldest = volatilityRing_[volatilitySlot_];
     const double added = double{volatilitySum_} + sampleVolatility;
@@ -209,7 +145,8 @@ class JmaState {
         Once(volatilitySum_,
              static_cast<float>(kSteady ? kRingSlots : std::min(sampleCount_, kRingSlots)),
              std::divides<>());
-    const float referenceVolatility = UpdateHistory<kSteady>(averageVolatility);
+    const float referenceVolatility =
+        history_.Add(averageVolatility, !kSteady && sampleCount_ <= kJmaHistory);
 
     if (!kSteady) warmupCount_ = std::min(warmupCount_ + 1, kWarmupDone);
     float decay = p_.bandDecay;
@@ -268,166 +205,6 @@ class JmaState {
     return RoundedOnce(band, [&] { return Ext{s} - Ext{distance} * decay; });
   }
 
-  // The sorted history of the averaged volatilities: slots that are not yet
-  // filled hold sentinels, the middle of the order is the trimmed mean.
-  template <bool kSteady>
-  float UpdateHistory(float v) {
-    int32_t removeSlot;
-    const bool filling = !kSteady && sampleCount_ <= kHistory;
-    float& stored = averageRing_[averageSlot_];
-    if (filling) {
-      stored = v;
-      if (fillLow_ + fillHigh_ > kHistory) {
-        removeSlot = --fillLow_;
-      } else {
-        removeSlot = ++fillHigh_;
-      }
-      windowHigh_ = std::min(fillHigh_, 96);
-      windowLow_ = std::max(fillLow_, 32);
-    } else {
-      const float o = stored;  // stored 127 samples ago
-      stored = v;
-      removeSlot = FindStored(o);
-    }
-    const int32_t insertSlot = FindInsertion(v);
-
-    if (!filling) SlideWindowSum(removeSlot, insertSlot, v);
-
-    // The values between the two slots move a slot towards the removed one,
-    // and v takes the slot that frees up beside the insertion slot.
-    const int32_t r = removeSlot;
-    const int32_t i = insertSlot;
-    const bool up = r < i;  // v goes above the removed value's slot
-    const int32_t from = up ? r + 1 : i;
-    const int32_t to = up ? r : i + 1;
-    const int32_t count = up ? i - 1 - r : r - i;
-    if constexpr (shortcuts_) {
-      MoveOneSlot(sortedAverages_ + to, sortedAverages_ + from, count);
-    } else {
-      std::memmove(sortedAverages_ + to, sortedAverages_ + from,
-                   sizeof(float) * static_cast<size_t>(count));
-    }
-    sortedAverages_[up ? i - 1 : i] = v;
-
-    if (filling) {
-      windowSum_ = 0;
-      for (int32_t j = windowLow_; j <= windowHigh_; ++j)
-        windowSum_ = Once(windowSum_, sortedAverages_[j], std::plus<>());
-    }
-    return Once(windowSum_, static_cast<float>(windowHigh_ - windowLow_ + 1), std::divides<>());
-  }
-
-  // The searches below stop where the values around the slot say; each
-  // halving step needs two comparisons and the step before it. Slots 1 to
-  // 127 are in order, so the values below x count the slots before the first
-  // one not below x. Where that slot holds o alone, or v lies strictly
-  // between it and the slot below, the searches stop there too (from every
-  // other slot they move towards it); otherwise (equal values, or prices
-  // beyond the sentinels that made o leave early) they run.
-  int32_t FindStored(float o) const {
-    if constexpr (shortcuts_) {
-      const float* a = sortedAverages_;
-      const int32_t k = CountBelow(o);
-      if (k < kSortedSlots && a[k] == o && a[k - 1] < o && (k == kSortedSlots - 1 || a[k + 1] > o))
-        return k;
-    }
-    return SearchStored(o);
-  }
-
-  int32_t FindInsertion(float v) const {
-    if constexpr (shortcuts_) {
-      const float* a = sortedAverages_;
-      const int32_t k = CountBelow(v);
-      if (a[k - 1] < v && (k == kSortedSlots || a[k] > v)) return k;
-    }
-    return SearchInsertion(v);
-  }
-
-  // How many slots hold a value below x (one at least). For x above 0 (the
-  // 0 of slot 0) that is the first of slots 1 to 127, which are in order,
-  // whose value is not below x, or 128. The last slots of the eight groups
-  // of 16 that are below x tell the group where the count ends (all of the
-  // groups before it lie below x); that group's slots are counted four at a
-  // time. No step waits on more than one before it, as a search's would.
-  int32_t CountBelow(float x) const {
-    const float* a = sortedAverages_;
-#if defined(__SSE2__)
-    static constexpr int8_t kBits[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
-    const __m128 bound = _mm_set1_ps(x);
-    const int32_t groups =
-        kBits[_mm_movemask_ps(_mm_cmplt_ps(_mm_set_ps(a[63], a[47], a[31], a[15]), bound))] +
-        kBits[_mm_movemask_ps(_mm_cmplt_ps(_mm_set_ps(a[127], a[111], a[95], a[79]), bound))];
-    const int32_t group = std::min(groups, 7);  // 8: every slot below, the last group's too
-    const float* slots = a + 16 * group;
-    __m128i below = _mm_setzero_si128();  // -1 in every lane below x, four times
-#pragma GCC unroll 4
-    for (int32_t k = 0; k < 16; k += 4)
-      below = _mm_add_epi32(below, _mm_castps_si128(_mm_cmplt_ps(_mm_load_ps(slots + k), bound)));
-    below = _mm_add_epi32(below, _mm_shuffle_epi32(below, _MM_SHUFFLE(1, 0, 3, 2)));
-    below = _mm_add_epi32(below, _mm_shuffle_epi32(below, _MM_SHUFFLE(2, 3, 0, 1)));
-    const int32_t inGroup = -_mm_cvtsi128_si32(below);
-#else
-    int32_t groups = 0;
-    for (int32_t k = 15; k < kSortedSlots; k += 16) groups += a[k] < x;
-    const float* slots = a + 16 * std::min(groups, 7);
-    int32_t inGroup = 0;
-    for (int32_t k = 0; k < 16; ++k) inGroup += slots[k] < x;
-#endif
-    return std::max(static_cast<int32_t>(slots - a) + inGroup, 1);
-  }
-
-  // The search for o: up while the slot's value is smaller, down while it
-  // is larger, stopping at an equal one; six halving steps at most. Once
-  // stopped, every later step meets the same value and stays. Written
-  // without branches, as their outcome cannot be foreseen.
-  int32_t SearchStored(float o) const {
-    const float* at = sortedAverages_ + 64;
-#pragma GCC unroll 6
-    for (ptrdiff_t step = 32; step >= 1; step /= 2)
-      at += (ptrdiff_t{*at < o} - ptrdiff_t{*at > o}) * step;
-    return static_cast<int32_t>(at - sortedAverages_);
-  }
-
-  // The search for v's slot: up while the slot's value is smaller, down
-  // while the one below it is larger too, else stop. The last slot is
-  // reached only on the last step; past its value, v goes past the end.
-  int32_t SearchInsertion(float v) const {
-    const float* at = sortedAverages_ + 64;
-#pragma GCC unroll 6
-    for (ptrdiff_t step = 32; step >= 1; step /= 2) {
-      const bool atOrAbove = at[0] >= v;
-      const bool belowAbove = at[-1] > v;
-      at += (ptrdiff_t{!atOrAbove} - ptrdiff_t{atOrAbove && belowAbove}) * step;
-    }
-    const int32_t slot = static_cast<int32_t>(at - sortedAverages_);
-    return slot == kSortedSlots - 1 && v > sortedAverages_[kSortedSlots - 1] ? kSortedSlots : slot;
-  }
-
-  // Once the history is full the window keeps its slots: the sum takes in
-  // the value that enters it and gives up the one that leaves, judged on the
-  // array before the move. Slot 0 always holds 0, which stands for nothing
-  // entering or leaving (the sum is never -0, so adding or taking 0 leaves
-  // it as it is). Indexes and selections instead of branches, as the slots
-  // cannot be foreseen.
-  void SlideWindowSum(int32_t r, int32_t i, float v) {
-    const int32_t wl = windowLow_;
-    const int32_t wh = windowHigh_;
-    const float* a = sortedAverages_;
-    const bool down = r >= i;  // the values between move up a slot
-    const bool entersAsItself = down ? wh + 1 > i && wl - 1 < i : wl < i && wh + 2 > i;
-    const bool entersFromBelow = down && wl > i && wl - 1 < r;
-    const bool entersFromAbove = !down && wh + 1 < i && wh + 1 > r;
-    const int32_t enteringSlot = entersFromBelow ? wl - 1 : entersFromAbove ? wh + 1 : 0;
-    const float entering = entersAsItself ? v : a[enteringSlot];
-
-    const bool leavesItself = wl - 1 < r && wh + 1 > r;
-    const bool leavesAtTop = r > i && wh < r && wh + 1 > i;
-    const bool leavesAtBottom = r <= i && wl > r && wl < i;
-    const int32_t leavingSlot = leavesItself ? r : leavesAtTop ? wh : leavesAtBottom ? wl : 0;
-
-    windowSum_ = Once(Once(windowSum_, entering, std::plus<>()), a[leavingSlot], std::minus<>());
-  }
-
   // The filter's first increment: the price's slope over about bandLength
   // buffered bars, interpolated between the two whole lengths around it.
   float SlopeEstimate(float x) const {
@@ -436,8 +213,8 @@ class JmaState {
     const int32_t hi = band >= 1 ? RoundToInt32(ceill(band)) : 1;
     const int32_t lo = band >= 1 ? RoundToInt32(floorl(band)) : 1;
     const float w = hi == lo ? 1.0f : StoreFloat((band - lo) / (hi - lo));
-    const float atLo = priceBuffer_[n - std::min(lo, 29)];
-    const float atHi = priceBuffer_[n - std::min(hi, 29)];
+    const float atLo = priceBuffer_[n - std::min(lo, kReplaySamples)];
+    const float atHi = priceBuffer_[n - std::min(hi, kReplaySamples)];
     return StoreFloat((Ext{x} - atLo) * (1 - Ext{w}) / lo + (Ext{x} - atHi) * w / hi);
   }
 
@@ -511,8 +288,7 @@ class JmaState {
   }
   template <class Op>
   float Once(float a, float b, Op op) const {
-    if constexpr (shortcuts_) return StoreOnce(a, b, op);
-    return StoreFloat(op(Ext{a}, Ext{b}));
+    return StoreOnceIf<shortcuts_>(a, b, op);
   }
 
   const JmaParameters p_;
@@ -535,14 +311,7 @@ class JmaState {
   int32_t volatilitySlot_ = 0;
   float volatilitySum_ = 0;
   int32_t sampleCount_ = 0;
-  float averageRing_[kHistory + 1] = {};
-  int32_t averageSlot_ = 0;
-  alignas(16) float sortedAverages_[kSortedSlots];
-  int32_t fillLow_ = 64;
-  int32_t fillHigh_ = 63;
-  int32_t windowLow_ = 0;
-  int32_t windowHigh_ = 0;
-  float windowSum_ = 0;
+  JmaVolatilityHistory<shortcuts_> history_;
   float upperBand_ = 0;
   float lowerBand_ = 0;
   int32_t warmupCount_ = 0;
@@ -569,9 +338,9 @@ JmaParameters DeriveJmaParameters(int32_t length, int32_t phase) {
   JmaParameters p{};
   p.length = length;
   p.halfLength = length <= 1 ? 1e-10f : StoreFloat((Ext{1} * length - 1) / 2);
-  p.phaseFactor = phase < -100  ? 0.5f
-                  : phase > 100 ? 2.5f
-                                : StoreFloat(Ext{1} * phase / 100 + 1.5L);
+  p.phaseFactor = phase < -kPhaseLimit  ? 0.5f
+                  : phase > kPhaseLimit ? 2.5f
+                                        : StoreFloat(Ext{1} * phase / 100 + 1.5L);
   const Ext root = sqrtl(Ext{p.halfLength});
   const float lnRoot = StoreFloat(logl(root));
   p.logFactor = std::max(StoreFloat(lnRoot / kLn2 + 2), 0.0f);
@@ -607,8 +376,9 @@ BarRange ComputeJma(const HostSeries& close, const HostSeries& price, float leng
   if (range.last > kMaxIndex) RaiseFault(kRangeCheckError);
 
   const int32_t l = parameters.length;
-  const int32_t first = l < 5 ? CheckedAdd(range.first, kFillBars)
-                              : CheckedAdd(CheckedAdd(range.first, l), int32_t{25});
+  const int32_t first = l < kShortLength
+                            ? CheckedAdd(range.first, kFillBars)
+                            : CheckedAdd(CheckedAdd(range.first, l), kValidAfterLength);
   return {first, range.last};
 }
 

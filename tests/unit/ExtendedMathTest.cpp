@@ -8,7 +8,7 @@
 #include <random>
 
 #include "FaultOf.h"
-#include "common/ExtendedMath.h"
+#include "indicators/ExtendedMath.h"
 #include "common/FloatEnvironment.h"
 
 namespace msx {

@@ -17,7 +17,7 @@
 #include <string>
 
 #include "FaultOf.h"
-#include "common/FastFloat.h"
+#include "indicators/FastFloat.h"
 #include "common/FloatEnvironment.h"
 
 namespace msx {

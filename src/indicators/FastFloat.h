@@ -36,7 +36,7 @@
 #include <limits>
 
 #include "common/Checked.h"
-#include "common/ExtendedMath.h"
+#include "indicators/ExtendedMath.h"
 
 namespace msx {
 
@@ -50,6 +50,14 @@ float StoreOnce(float a, float b, Op op) {
   const float r = op(a, b);
   if (std::isfinite(r)) [[likely]]
     return r;
+  return StoreFloat(op(static_cast<long double>(a), static_cast<long double>(b)));
+}
+
+// The same, or the extended operation alone: the choice of an algorithm
+// that runs either way.
+template <bool kShortcuts, class Op>
+float StoreOnceIf(float a, float b, Op op) {
+  if constexpr (kShortcuts) return StoreOnce(a, b, op);
   return StoreFloat(op(static_cast<long double>(a), static_cast<long double>(b)));
 }
 
