@@ -5,10 +5,13 @@
 #include "indicators/MSX_QMR_JTPO.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
 
 #include "common/GuardedCall.h"
+#include "indicators/JtpoRankTrees.h"
 
 namespace msx {
 namespace {
@@ -101,7 +104,10 @@ class RankWindow {
     int64_t sum = 0;  // 4t
     for (int32_t k = 1; k <= n_; ++k)
       sum += int64_t{twiceRank_[k] - twiceMean} * (2 * k - twiceMean);
-    return rankScale_ * (static_cast<double>(sum) * 0.25);
+    return Correlation(sum);
+  }
+  double Correlation(int64_t fourT) const {
+    return rankScale_ * (static_cast<double>(fourT) * 0.25);
   }
 
  private:
@@ -136,16 +142,25 @@ BarRange ComputeJtpo(const HostSeries& close, const HostSeries& price, float len
     last = std::min(last, price.last);
   }
   const uint32_t l = RoundToUInt32(length);
+  // Bars up to 65499 are inside the host's arrays; a last index beyond it
+  // fails after them, as a checked index would on bar 65500.
+  const int32_t stop = std::min(last, kMaxIndex);
 
   Window w{};  // derived when the first window starts
   RankWindow window(w);
+  // Long windows keep t with the rank trees, built when the window first
+  // fills over the bars the loop can reach (up to a NaN, which fails there).
+  std::unique_ptr<JtpoRankTrees> trees;
+  auto buildTrees = [&](int32_t b) {
+    int32_t end = b;
+    while (end < stop && !std::isnan(price.values[end + 1])) ++end;
+    trees = std::make_unique<JtpoRankTrees>(price.values, first, end);
+    for (int32_t k = b - w.size + 1; k <= b; ++k) trees->Add(k);
+  };
   int32_t windowFill = 0;
   bool priceChanged = false;
   double lastPrice = 0;
 
-  // Bars up to 65499 are inside the host's arrays; a last index beyond it
-  // fails after them, as a checked index would on bar 65500.
-  const int32_t stop = std::min(last, kMaxIndex);
   for (int32_t b = first; b <= stop; ++b) {
     const double x = Operand(price.values[b]);
     float value = 0;
@@ -157,15 +172,24 @@ BarRange ComputeJtpo(const HostSeries& close, const HostSeries& price, float len
       window.Fill(1, x);
     } else if (windowFill >= w.size) {  // full: stays full
       windowFill = w.size + 1;
-      window.Slide(x);
-      value = StoreFloat(window.Correlation());
+      if (trees) {
+        trees->Remove(b - w.size);
+        trees->Add(b);
+        value = StoreFloat(window.Correlation(trees->FourT(b, w.size)));
+      } else {
+        window.Slide(x);
+        value = StoreFloat(window.Correlation());
+      }
     } else {
       ++windowFill;
       const double previous = lastPrice;
       lastPrice = x;
       window.Fill(windowFill, x);
       if (windowFill <= w.size - 1 && previous != x) priceChanged = true;
-      if (windowFill == w.size) {
+      if (windowFill == w.size && w.size >= kJtpoRankTreeWindow) {
+        buildTrees(b);
+        value = StoreFloat(window.Correlation(trees->FourT(b, w.size)));
+      } else if (windowFill == w.size) {
         window.RankAll();
         value = StoreFloat(window.Correlation());
       } else if (windowFill == w.size - 1 && !priceChanged) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "IndicatorChart.h"
+#include "PriceSeries.h"
 #include "common/MSX_QMR_CommonFunc.h"
 #include "indicators/MSX_QMR_JTPO.h"
 
@@ -273,22 +274,29 @@ std::vector<float> PlainJtpo(const std::vector<float>& prices, int32_t n) {
 
 TEST_F(Jtpo, MatchesThePlainSelectionSortBitForBit) {
   // A walk on a coarse grid, so that equal prices are frequent, with flat
-  // stretches that restart filling windows.
-  std::vector<float> prices;
+  // stretches that restart filling windows; the bundled prices; a random
+  // walk in cents with signed zeros among its prices.
+  std::vector<float> coarse;
   uint32_t state = 2024;
   float price = 20;
   for (int i = 0; i < 3000; ++i) {
     state = state * 1664525u + 1013904223u;
     if (i % 500 >= 8)
       price = std::max(1.0f, price + static_cast<float>(static_cast<int>(state >> 29) - 3) * 0.5f);
-    prices.push_back(price);
+    coarse.push_back(price);
   }
-  for (int32_t n : {3, 4, 5, 14, 50, 299, 300}) {
-    IndicatorChart c(prices, {static_cast<float>(n)});
-    ASSERT_EQ(c.Call(JTPO), 0) << n;
-    const std::vector<float> plain = PlainJtpo(prices, n);
-    for (int32_t i = 0; i < static_cast<int32_t>(prices.size()); ++i)
-      ASSERT_EQ(c.R(i), plain[static_cast<size_t>(i)]) << "n " << n << " bar " << i;
+  std::vector<float> cents = RandomWalk(4000, 3, 11).close;
+  for (size_t i = 0; i < cents.size(); i += 97) cents[i] = i % 2 ? 0.0f : -0.0f;
+  // Windows from kJtpoRankTreeWindow on take the rank trees, shorter ones
+  // the per-slot ranks.
+  for (const auto& prices : {coarse, BundledPrices().close, cents}) {
+    for (int32_t n : {3, 4, 5, 14, kJtpoRankTreeWindow - 1, kJtpoRankTreeWindow, 50, 299, 300}) {
+      IndicatorChart c(prices, {static_cast<float>(n)});
+      ASSERT_EQ(c.Call(JTPO), 0) << n;
+      const std::vector<float> plain = PlainJtpo(prices, n);
+      for (int32_t i = 0; i < static_cast<int32_t>(prices.size()); ++i)
+        ASSERT_EQ(c.R(i), plain[static_cast<size_t>(i)]) << "n " << n << " bar " << i;
+    }
   }
 }
 
