@@ -6,6 +6,7 @@
 #include <optional>
 #include <string_view>
 
+#include "Bench.h"
 #include "Chart.h"
 #include "Csv.h"
 #include "Files.h"
@@ -192,6 +193,7 @@ std::string UsageText() {
          "  msxhost batch FORMULAS.txt --data FILE.csv [chart options] [--lib PATH]\n"
          "      The description, then each formula of FORMULAS.txt (one a line, # for\n"
          "      comments) over the same chart, under a line \"== FORMULA\".\n"
+         + BenchUsage() +
          "  msxhost --help\n"
          "\n"
          "FORMULA is one call: NRTR(C, 2), RENKO_WATR(C, 2, 10, Auto),\n"
@@ -220,6 +222,7 @@ CommandOutput RunCommand(const std::vector<std::string>& arguments) {
   for (const std::string& argument : arguments)
     if (argument == "--help" || argument == "-h") return {kExitOk, UsageText(), {}};
   try {
+    if (arguments.front() == "bench") return RunBench(arguments);
     const ParsedCommand parsed = Parse(arguments);
     if (parsed.command == "describe") return Describe(parsed);
     return parsed.command == "batch" ? Batch(parsed) : Calc(parsed);
