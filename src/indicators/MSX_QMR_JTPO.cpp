@@ -100,10 +100,12 @@ class RankWindow {
   }
 
   double Correlation() const {
+    // 4t, in 32 bits: each term is at most n^2 in size and the sum at most
+    // n^3 < 2^25 for n up to 300, so no 64-bit work (two instructions and
+    // more on a 32-bit processor) is needed.
     const int32_t twiceMean = n_ + 1;
-    int64_t sum = 0;  // 4t
-    for (int32_t k = 1; k <= n_; ++k)
-      sum += int64_t{twiceRank_[k] - twiceMean} * (2 * k - twiceMean);
+    int32_t sum = 0;
+    for (int32_t k = 1; k <= n_; ++k) sum += (twiceRank_[k] - twiceMean) * (2 * k - twiceMean);
     return Correlation(sum);
   }
   double Correlation(int64_t fourT) const {
