@@ -126,6 +126,26 @@ struct BarRange {
   int32_t last;
 };
 
+// The bars first..last that a loop runs in order, as far as the host's
+// arrays reach: stop is the last of them inside the arrays (65499 at most),
+// and End() faults when the range goes on beyond, after the bars before, as
+// a checked index would on bar 65500. A range that starts below 0 faults at
+// once. When last < first no bar runs and nothing faults.
+//   const HostBars bars(first, last);
+//   for (int32_t b = first; b <= bars.stop; ++b) ...
+//   bars.End();
+struct HostBars {
+  HostBars(int32_t from, int32_t to) : first(from), last(to), stop(to < kMaxIndex ? to : kMaxIndex) {
+    if (from <= to && from < 0) RaiseFault(kRangeCheckError);
+  }
+  void End() const {
+    if (first <= last && last > kMaxIndex) RaiseFault(kRangeCheckError);
+  }
+  int32_t first;
+  int32_t last;
+  int32_t stop;
+};
+
 template <class... S>
 BarRange CommonRange(const HostSeries& s0, const S&... rest) {
   BarRange r{s0.first, s0.last};

@@ -1,17 +1,10 @@
 #include "common/Fault.h"
 
+#include "host/Token.h"
+
 namespace msx {
 
-Fault::Fault(const char* message) noexcept : message_{} {
-  std::size_t n = 0;
-  if (message != nullptr) {
-    while (n + 1 < kCapacity && message[n] != '\0') {
-      message_[n] = message[n];
-      ++n;
-    }
-  }
-  message_[n] = '\0';
-}
+Fault::Fault(const char* message) noexcept : message_{} { CopyText(message_, message); }
 
 void RaiseFault(const char* message) { throw Fault(message); }
 

@@ -6,8 +6,6 @@
 #include <string>
 #include <string_view>
 
-#include "common/WeightedAverage.h"
-
 namespace msx {
 
 // True exactly when the system's OEM code page is 866 (Cyrillic); set once at
@@ -36,8 +34,6 @@ void DiagnosticLog(std::string_view message);
 // 9999 "Invalid argument to date encode"; hours above 23 or minutes or
 // seconds above 59 "Invalid argument to time encode".
 double HostDateTime(int32_t date, int32_t time);
-
-// WeightedAverage(series, i, n): common/WeightedAverage.h.
 
 // The module's load and unload steps.
 void LoadCommonFunc();

@@ -8,7 +8,7 @@
 #include <cmath>
 #include <string>
 
-#include "common/GuardedCall.h"
+#include "common/HostCall.h"
 #include "exchange/DataFileText.h"
 #include "host/Token.h"
 
@@ -73,6 +73,7 @@ constinit const FunctionTable kReadDataTable{
     kHelpLines,
     /*emptyLineAfterHelp=*/true,
     /*codePageOnly=*/false,
+    {kTableCounts, ErrorPolicy::kUntouched, /*clearsErrorText=*/false, WhenNotOffered::kAnswersAsComputed},
 };
 
 void AlignDataLines(const DataLines& lines, const HostDataRecord& data, BarRange bars, float* out) {
@@ -88,8 +89,8 @@ void AlignDataLines(const DataLines& lines, const HostDataRecord& data, BarRange
   std::size_t valued = count;
   float value = 0.0f;
 
-  const int32_t last = std::min(bars.last, kMaxIndex);
-  for (int32_t i = bars.first; i <= last; ++i) {
+  const HostBars run(bars.first, bars.last);
+  for (int32_t i = bars.first; i <= run.stop; ++i) {
     const HostDateTimeEntry& bar = data.dates[i];
     while (k < count) {
       const std::string_view line = lines[k];
@@ -116,7 +117,7 @@ void AlignDataLines(const DataLines& lines, const HostDataRecord& data, BarRange
     }
     out[i] = value;
   }
-  if (bars.last > kMaxIndex) RaiseFault(kRangeCheckError);
+  run.End();
 }
 
 BarRange ComputeReadData(const HostDataRecord& data, std::string_view fileTemplate, float* out,
@@ -130,8 +131,6 @@ BarRange ComputeReadData(const HostDataRecord& data, std::string_view fileTempla
   return bars;
 }
 
-void LoadReadData() { RegisterFunction<kReadDataTable>(); }
-
 }  // namespace msx
 
 using namespace msx;
@@ -139,10 +138,6 @@ using namespace msx;
 MSX_EXPORT int32_t MSX_CALL ReadData(const HostDataRecord* data, const HostSeriesArgs* series,
                                      const HostNumericArgs* numeric, const HostStringArgs* strings,
                                      const HostCustomArgs* custom, ResultRec* result) {
-  if (!AcceptsCall(kReadDataTable, data, series, numeric, strings, custom, result,
-                   StringCount::kIgnored))
-    return -1;
-  return GuardedCall(result, ErrorPolicy::kUntouched, [&] {
-    return ComputeReadData(*data, StringArgument(*strings, 0), result->result->values);
-  });
+  return CallFunction(kReadDataTable, {data, series, numeric, strings, custom, result},
+                      [](const HostCall& c) { return ComputeReadData(c.Data(), c.String(0), c.Out()); });
 }

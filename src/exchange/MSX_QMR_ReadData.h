@@ -7,7 +7,7 @@
 #include "common/Checked.h"
 #include "exchange/DataFile.h"
 #include "host/MSXStruct.h"
-#include "host/Registry.h"
+#include "common/FunctionTable.h"
 
 namespace msx {
 
@@ -27,6 +27,5 @@ BarRange ComputeReadData(const HostDataRecord& data, std::string_view fileTempla
 // does not parse, when the row is looked at, is an invalid-argument fault.
 void AlignDataLines(const DataLines& lines, const HostDataRecord& data, BarRange bars, float* out);
 
-void LoadReadData();
 
 }  // namespace msx

@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "common/GuardedCall.h"
+#include "common/HostCall.h"
 #include "exchange/DataFileText.h"
 #include "exchange/NumberText.h"
 
@@ -36,6 +36,7 @@ constinit const FunctionTable kWriteDataTable{
     kHelpLines,
     /*emptyLineAfterHelp=*/true,
     /*codePageOnly=*/false,
+    {kTableCounts, ErrorPolicy::kUntouched, /*clearsErrorText=*/false, WhenNotOffered::kAnswersAsComputed},
 };
 
 BarRange ComputeWriteData(const HostDataRecord& data, const HostSeries& values,
@@ -43,11 +44,9 @@ BarRange ComputeWriteData(const HostDataRecord& data, const HostSeries& values,
   const BarRange range = WriterRange({&values});
   std::string content;
   if (range.last >= range.first) {
-    // Bars up to 65499 are inside the host's arrays; a last index beyond
-    // fails after them, as a checked index would on bar 65500.
-    const int32_t last = std::min(range.last, kMaxIndex);
-    content.reserve(static_cast<std::size_t>(last - range.first + 1) * kLineReserve);
-    for (int32_t i = range.first; i <= last; ++i) {
+    const HostBars bars(range.first, range.last);
+    content.reserve(static_cast<std::size_t>(bars.stop - range.first + 1) * kLineReserve);
+    for (int32_t i = range.first; i <= bars.stop; ++i) {
       const HostDateTimeEntry& stamp = data.dates[i];
       char line[kBasicDateTimeCapacity + kValueTextCapacity + 4];
       char* p = PutBasicDateTime(line, stamp.date, stamp.time);
@@ -58,13 +57,11 @@ BarRange ComputeWriteData(const HostDataRecord& data, const HostSeries& values,
       content.append(line, p);
       out[i] = values.values[i];
     }
-    if (range.last > kMaxIndex) RaiseFault(kRangeCheckError);
+    bars.End();
   }
   PublishChartData(data, fileTemplate, std::move(content), files);
   return range;
 }
-
-void LoadWriteData() { RegisterFunction<kWriteDataTable>(); }
 
 }  // namespace msx
 
@@ -73,11 +70,6 @@ using namespace msx;
 MSX_EXPORT int32_t MSX_CALL WriteData(const HostDataRecord* data, const HostSeriesArgs* series,
                                       const HostNumericArgs* numeric, const HostStringArgs* strings,
                                       const HostCustomArgs* custom, ResultRec* result) {
-  if (!AcceptsCall(kWriteDataTable, data, series, numeric, strings, custom, result,
-                   StringCount::kIgnored))
-    return -1;
-  return GuardedCall(result, ErrorPolicy::kUntouched, [&] {
-    return ComputeWriteData(*data, *series->items[0], StringArgument(*strings, 0),
-                            result->result->values);
-  });
+  return CallFunction(kWriteDataTable, {data, series, numeric, strings, custom, result},
+                      [](const HostCall& c) { return ComputeWriteData(c.Data(), c.Series(0), c.String(0), c.Out()); });
 }

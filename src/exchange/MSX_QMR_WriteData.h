@@ -8,7 +8,7 @@
 #include "common/Checked.h"
 #include "exchange/DataFile.h"
 #include "host/MSXStruct.h"
-#include "host/Registry.h"
+#include "common/FunctionTable.h"
 
 namespace msx {
 
@@ -21,6 +21,5 @@ BarRange ComputeWriteData(const HostDataRecord& data, const HostSeries& values,
                           std::string_view fileTemplate, float* out,
                           FileService& files = PlatformFiles());
 
-void LoadWriteData();
 
 }  // namespace msx

@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-#include "common/GuardedCall.h"
+#include "common/HostCall.h"
 #include "common/MSX_QMR_CommonFunc.h"
 #include "exchange/DataFileText.h"
 #include "exchange/DateTimePattern.h"
@@ -42,6 +42,7 @@ constinit const FunctionTable kWriteDataExTable{
     kHelpLines,
     /*emptyLineAfterHelp=*/true,
     /*codePageOnly=*/false,
+    {kTableCounts, ErrorPolicy::kFaultMessage, /*clearsErrorText=*/false, WhenNotOffered::kAnswersAsComputed},
 };
 
 LinePatterns SplitFormatString(std::string_view format) {
@@ -65,9 +66,9 @@ BarRange ComputeWriteDataEx(const HostDataRecord& data,
 
   std::string content;
   if (range.last >= range.first) {
-    const int32_t last = std::min(range.last, kMaxIndex);
-    content.reserve(static_cast<std::size_t>(last - range.first + 1) * kLineReserve);
-    for (int32_t i = range.first; i <= last; ++i) {
+    const HostBars bars(range.first, range.last);
+    content.reserve(static_cast<std::size_t>(bars.stop - range.first + 1) * kLineReserve);
+    for (int32_t i = range.first; i <= bars.stop; ++i) {
       const HostDateTimeEntry& stamp = data.dates[i];
       if (patterns.dateTime.empty()) {
         AppendBasicDateTime(content, stamp.date, stamp.time);
@@ -92,30 +93,30 @@ BarRange ComputeWriteDataEx(const HostDataRecord& data,
       content += "\r\n";
       out[i] = 0.0f;
     }
-    if (range.last > kMaxIndex) RaiseFault(kRangeCheckError);
+    bars.End();
   }
   PublishChartData(data, fileTemplate, std::move(content), files);
   return range;
 }
 
-void LoadWriteDataEx() { RegisterFunction<kWriteDataExTable>(); }
-
 }  // namespace msx
 
 using namespace msx;
+
+namespace {
+
+BarRange ComputeWriteDataExCall(const HostCall& c) {
+  const HostSeries* const columns[kWriteDataExSeries] = {
+      &c.Series(0), &c.Series(1), &c.Series(2), &c.Series(3),
+      &c.Series(4), &c.Series(5), &c.Series(6)};
+  return ComputeWriteDataEx(c.Data(), columns, c.String(0), c.String(1), c.Out());
+}
+
+}  // namespace
 
 MSX_EXPORT int32_t MSX_CALL WriteDataEx(const HostDataRecord* data, const HostSeriesArgs* series,
                                         const HostNumericArgs* numeric,
                                         const HostStringArgs* strings, const HostCustomArgs* custom,
                                         ResultRec* result) {
-  if (!AcceptsCall(kWriteDataExTable, data, series, numeric, strings, custom, result,
-                   StringCount::kIgnored))
-    return -1;
-  return GuardedCall(result, ErrorPolicy::kFaultMessage, [&] {
-    const HostSeries* const columns[kWriteDataExSeries] = {
-        series->items[0], series->items[1], series->items[2], series->items[3],
-        series->items[4], series->items[5], series->items[6]};
-    return ComputeWriteDataEx(*data, columns, StringArgument(*strings, 0),
-                              StringArgument(*strings, 1), result->result->values);
-  });
+  return CallFunction(kWriteDataExTable, {data, series, numeric, strings, custom, result}, ComputeWriteDataExCall);
 }

@@ -8,7 +8,7 @@
 #include "common/Checked.h"
 #include "exchange/DataFile.h"
 #include "host/MSXStruct.h"
-#include "host/Registry.h"
+#include "common/FunctionTable.h"
 #include "platform/Platform.h"
 
 namespace msx {
@@ -36,6 +36,5 @@ BarRange ComputeWriteDataEx(const HostDataRecord& data,
                             FileService& files = PlatformFiles(),
                             const platform::LocaleFormats* locale = nullptr);
 
-void LoadWriteDataEx();
 
 }  // namespace msx

@@ -6,6 +6,7 @@
 #include "host/Export.h"
 #include "host/MSXStruct.h"
 #include "host/MSX_QMR.h"
+#include "host/Token.h"
 #include "host/Registry.h"
 
 using namespace msx;

@@ -23,36 +23,45 @@ namespace {
 
 // The announcement module reads the host program's name first; the
 // common-functions module sets the code-page flag before any function
-// registers; the function modules follow in the order the host numbers them.
-constexpr ModuleSteps kModules[] = {
-    {"MSX_QMR_Announce", LoadAnnounce, UnloadAnnounce},
-    {"MSX_QMR_CommonFunc", LoadCommonFunc, UnloadCommonFunc},
-    {"MSX_QMR_NRTR", LoadNrtr, nullptr},
-    {"MSX_QMR_NRTR_WATR", LoadNrtrWatr, nullptr},
-    {"MSX_QMR_CER", LoadCer, nullptr},
-    {"MSX_QMR_RENKO_WATR", LoadRenkoWatr, nullptr},
-    {"MSX_QMR_TradeFile", LoadTradeFile, UnloadTradeFile},
-    {"MSX_QMR_WriteData", LoadWriteData, nullptr},
-    {"MSX_QMR_WriteDataEx", LoadWriteDataEx, nullptr},
-    {"MSX_QMR_ReadData", LoadReadData, nullptr},
-    {"MSX_QMR_JMA", LoadJma, nullptr},
-    {"MSX_QMR_JTPO", LoadJtpo, nullptr},
-    {"MSX_QMR_TradeQUIK", LoadTradeQuik, UnloadTradeQuik},
+// registers; the function modules follow in the order the host numbers them,
+// each registering its table, then running its own load step.
+struct Module {
+  void (*registerTable)();  // null: a module without a function
+  void (*load)();           // may be null
+  void (*unload)();         // may be null
+};
+
+template <const FunctionTable& T>
+constexpr void (*kRegister)() = &RegisterFunction<T>;
+
+constexpr Module kModules[] = {
+    {nullptr, LoadAnnounce, UnloadAnnounce},
+    {nullptr, LoadCommonFunc, UnloadCommonFunc},
+    {kRegister<kNrtrTable>, nullptr, nullptr},
+    {kRegister<kNrtrWatrTable>, nullptr, nullptr},
+    {kRegister<kCerTable>, nullptr, nullptr},
+    {kRegister<kRenkoWatrTable>, nullptr, nullptr},
+    {kRegister<kTradeFileTable>, LoadTradeFile, UnloadTradeFile},
+    {kRegister<kWriteDataTable>, nullptr, nullptr},
+    {kRegister<kWriteDataExTable>, nullptr, nullptr},
+    {kRegister<kReadDataTable>, nullptr, nullptr},
+    {kRegister<kJmaTable>, nullptr, nullptr},
+    {kRegister<kJtpoTable>, nullptr, nullptr},
+    {kRegister<kTradeQuikTable>, LoadTradeQuik, UnloadTradeQuik},
 };
 
 bool gUnloadingAtProcessExit = false;
 
 }  // namespace
 
-std::span<const ModuleSteps> Modules() { return kModules; }
-
 void LibraryLoad() noexcept {
   ClearRegistry();
   // Load runs inside the host's loader, where nothing may escape: a step
   // that fails (memory exhausted) leaves its module out and the rest load.
-  for (const ModuleSteps& m : kModules) {
+  for (const Module& m : kModules) {
     try {
-      m.load();
+      if (m.registerTable != nullptr) m.registerTable();
+      if (m.load != nullptr) m.load();
     } catch (...) {
     }
   }

@@ -3,18 +3,8 @@
 #pragma once
 
 #include <cstdint>
-#include <span>
 
 namespace msx {
-
-struct ModuleSteps {
-  const char* name;
-  void (*load)();
-  void (*unload)();  // may be null
-};
-
-// Every module, in load order.
-std::span<const ModuleSteps> Modules();
 
 // Runs at library load (DllMain or the shared object's constructor): clears
 // the registry and runs every module's load step. Never throws.

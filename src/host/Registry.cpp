@@ -22,12 +22,6 @@ void HelpTextBuffer::Append(std::string_view text) noexcept {
   size_ += n;
 }
 
-void CopyText(char (&field)[kTextSize], const char* text) noexcept {
-  const std::size_t n = text == nullptr ? 0 : strnlen(text, kTextSize - 1);
-  if (n > 0) std::memcpy(field, text, n);
-  field[n] = '\0';
-}
-
 void Register(const char* name, DescribeFunctionRoutine describeFunction,
               DescribeArgumentRoutine describeArgument,
               DescribeCustomStringRoutine describeCustomString) {
@@ -96,34 +90,6 @@ int32_t DescribeCustomString(const FunctionTable& table, int32_t argument, int32
     CopyText(out->text, Token(entry, 1, ',').c_str());
     return 0;
   });
-}
-
-int32_t AnswerOffered(const FunctionTable& table, int32_t rc) {
-  return rc == 0 && table.codePageOnly && !CodePageFlag() ? -1 : rc;
-}
-
-int32_t CountArguments(const FunctionTable& table, ArgumentType type) {
-  int32_t n = 0;
-  for (const ArgumentRow& row : table.arguments) n += row.type == type ? 1 : 0;
-  return n;
-}
-
-bool AcceptsCall(const FunctionTable& table, const HostDataRecord* data,
-                 const HostSeriesArgs* series, const HostNumericArgs* numeric,
-                 const HostStringArgs* strings, const HostCustomArgs* custom,
-                 const ResultRec* result, StringCount stringCount) {
-  if (data == nullptr || series == nullptr || numeric == nullptr || strings == nullptr ||
-      custom == nullptr || result == nullptr || result->result == nullptr)
-    return false;
-  if (series->count != CountArguments(table, kSeriesArg) ||
-      numeric->count != CountArguments(table, kNumericArg) ||
-      (stringCount == StringCount::kCompared &&
-       strings->count != CountArguments(table, kStringArg)) ||
-      custom->count != CountArguments(table, kCustomArg))
-    return false;
-  for (int32_t i = 0; i < series->count; ++i)
-    if (series->items[i] == nullptr) return false;
-  return true;
 }
 
 }  // namespace msx

@@ -1,34 +1,16 @@
 // The function registry: what the host sees of the library. Each function
-// module owns a constant FunctionTable (name, description, arguments, help
-// lines); its load step registers the table, and the describe routines are
+// module owns a constant FunctionTable (common/FunctionTable.h); the
+// library's load step registers the tables, and the describe routines are
 // one generic implementation bound to each table.
 #pragma once
 
 #include <cstdint>
 #include <span>
 
+#include "common/FunctionTable.h"
 #include "host/MSXStruct.h"
 
 namespace msx {
-
-// One argument of a function, in argument order. The custom-string list holds
-// one entry per choice: the choice's text, a comma, its ID and a ";"
-// ("Up,0;U,0;Dn,1;"). Several texts may share one ID.
-struct ArgumentRow {
-  ArgumentType type;
-  const char* name;
-  int32_t customStringCount;
-  const char* customStrings;
-};
-
-struct FunctionTable {
-  const char* name;         // the exported name the user types
-  const char* description;  // what the host shows
-  std::span<const ArgumentRow> arguments;
-  std::span<const char* const> helpLines;  // title and credit lines, without CR LF
-  bool emptyLineAfterHelp;                 // one more CR LF after the group
-  bool codePageOnly;                       // offered only under OEM code page 866
-};
 
 using DescribeFunctionRoutine = int32_t (*)(FunctionDescription*);
 using DescribeArgumentRoutine = int32_t (*)(int32_t, ArgumentDescription*);
@@ -87,29 +69,5 @@ template <const FunctionTable& T>
 void RegisterFunction() {
   RegisterFunction(T, &Describe<T>::Function, &Describe<T>::Argument, &Describe<T>::CustomString);
 }
-
-// The answer of a function whose computation returned rc: a code-page
-// function called while it is not offered computes and writes its result
-// all the same, but answers -1.
-int32_t AnswerOffered(const FunctionTable& table, int32_t rc);
-
-// How many arguments of one type a function takes.
-int32_t CountArguments(const FunctionTable& table, ArgumentType type);
-
-// Whether a function compares the host's string-argument count with its
-// table; one that never reads strings may leave it unchecked.
-enum class StringCount { kCompared, kIgnored };
-
-// True when the host's records are there and the argument counts are those
-// of the table. A function answers a mismatch with -1 before anything else,
-// writing nothing.
-bool AcceptsCall(const FunctionTable& table, const HostDataRecord* data,
-                 const HostSeriesArgs* series, const HostNumericArgs* numeric,
-                 const HostStringArgs* strings, const HostCustomArgs* custom,
-                 const ResultRec* result, StringCount stringCount = StringCount::kCompared);
-
-// Copies text into a fixed host field of kTextSize bytes, cut to 99
-// characters and ended with NUL.
-void CopyText(char (&field)[kTextSize], const char* text) noexcept;
 
 }  // namespace msx

@@ -1,6 +1,7 @@
 #include "host/Token.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace msx {
 namespace {
@@ -36,6 +37,13 @@ void LeadingTokens(std::string_view text, char delimiter, std::span<std::string_
 
 std::string Token(std::string_view text, int32_t n, char delimiter) {
   return std::string(TokenView(text, n, delimiter));
+}
+
+void CopyText(char* field, std::size_t capacity, const char* text) noexcept {
+  if (capacity == 0) return;
+  const std::size_t n = text == nullptr ? 0 : strnlen(text, capacity - 1);
+  if (n > 0) std::memcpy(field, text, n);
+  field[n] = '\0';
 }
 
 }  // namespace msx

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "common/GuardedCall.h"
+#include "common/HostCall.h"
 
 namespace msx {
 namespace {
@@ -70,6 +70,7 @@ constinit const FunctionTable kCerTable{
     kHelpLines,
     /*emptyLineAfterHelp=*/true,
     /*codePageOnly=*/false,
+    {kNumericCount | kSeriesCount, ErrorPolicy::kFixedText, /*clearsErrorText=*/false, WhenNotOffered::kAnswersAsComputed},
 };
 
 BarRange ComputeCer(const HostSeries& price, float length, const HostSeries& hostClose,
@@ -127,8 +128,6 @@ BarRange ComputeCer(const HostSeries& price, float length, const HostSeries& hos
   return {s, last};
 }
 
-void LoadCer() { RegisterFunction<kCerTable>(); }
-
 }  // namespace msx
 
 using namespace msx;
@@ -136,8 +135,6 @@ using namespace msx;
 MSX_EXPORT int32_t MSX_CALL CER(const HostDataRecord* data, const HostSeriesArgs* series,
                                 const HostNumericArgs* numeric, const HostStringArgs* strings,
                                 const HostCustomArgs* custom, ResultRec* result) {
-  if (!AcceptsCall(kCerTable, data, series, numeric, strings, custom, result)) return -1;
-  return GuardedCall(result, ErrorPolicy::kFixedText, [&] {
-    return ComputeCer(*series->items[0], numeric->items[0], data->close, result->result->values);
-  });
+  return CallFunction(kCerTable, {data, series, numeric, strings, custom, result},
+                      [](const HostCall& c) { return ComputeCer(c.Series(0), c.Numeric(0), c.Data().close, c.Out()); });
 }

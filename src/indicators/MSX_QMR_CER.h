@@ -5,7 +5,7 @@
 
 #include "common/Checked.h"
 #include "host/MSXStruct.h"
-#include "host/Registry.h"
+#include "common/FunctionTable.h"
 
 namespace msx {
 
@@ -16,6 +16,5 @@ extern const FunctionTable kCerTable;
 // two of its values start the centre. length is used as its nearest integer.
 BarRange ComputeCer(const HostSeries& price, float length, const HostSeries& hostClose, float* out);
 
-void LoadCer();
 
 }  // namespace msx

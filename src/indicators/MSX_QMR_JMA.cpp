@@ -17,7 +17,7 @@
 #include <functional>
 #include <limits>
 
-#include "common/GuardedCall.h"
+#include "common/HostCall.h"
 #include "indicators/ExtendedMath.h"
 #include "indicators/FastFloat.h"
 #include "indicators/JmaHistory.h"
@@ -332,6 +332,7 @@ constinit const FunctionTable kJmaTable{
     kHelpLines,
     /*emptyLineAfterHelp=*/true,
     /*codePageOnly=*/true,
+    {kTableCounts, ErrorPolicy::kFaultMessage, /*clearsErrorText=*/false, WhenNotOffered::kAnswersFailure},
 };
 
 JmaParameters DeriveJmaParameters(int32_t length, int32_t phase) {
@@ -359,21 +360,19 @@ BarRange ComputeJma(const HostSeries& close, const HostSeries& price, float leng
   const JmaParameters parameters = DeriveJmaParameters(RoundToInt32(length), RoundToInt32(phase));
   if (range.first < 0) RaiseFault(kRangeCheckError);
 
-  // Bars up to 65499 are inside the host's arrays; a last index beyond it
-  // fails after them, as a checked index would on bar 65500.
   const float* in = price.values;
-  const int32_t last = std::min(range.last, kMaxIndex);
+  const HostBars bars(range.first, range.last);
   auto run = [&](auto&& state) {
     int32_t b = range.first;
-    for (; b <= last && !state.Steady(); ++b) out[b] = state.Bar(in[b]);
-    for (; b <= last; ++b) out[b] = state.SteadyBar(in[b]);
+    for (; b <= bars.stop && !state.Steady(); ++b) out[b] = state.Bar(in[b]);
+    for (; b <= bars.stop; ++b) out[b] = state.SteadyBar(in[b]);
   };
   if (arithmetic == JmaArithmetic::kShortcuts) {
     run(JmaState<JmaArithmetic::kShortcuts>(parameters));
   } else {
     run(JmaState<JmaArithmetic::kExtendedOnly>(parameters));
   }
-  if (range.last > kMaxIndex) RaiseFault(kRangeCheckError);
+  bars.End();
 
   const int32_t l = parameters.length;
   const int32_t first = l < kShortLength
@@ -382,8 +381,6 @@ BarRange ComputeJma(const HostSeries& close, const HostSeries& price, float leng
   return {first, range.last};
 }
 
-void LoadJma() { RegisterFunction<kJmaTable>(); }
-
 }  // namespace msx
 
 using namespace msx;
@@ -391,9 +388,6 @@ using namespace msx;
 MSX_EXPORT int32_t MSX_CALL JMA(const HostDataRecord* data, const HostSeriesArgs* series,
                                 const HostNumericArgs* numeric, const HostStringArgs* strings,
                                 const HostCustomArgs* custom, ResultRec* result) {
-  if (!AcceptsCall(kJmaTable, data, series, numeric, strings, custom, result)) return -1;
-  return AnswerOffered(kJmaTable, GuardedCall(result, ErrorPolicy::kFaultMessage, [&] {
-                         return ComputeJma(data->close, *series->items[0], numeric->items[0],
-                                           numeric->items[1], result->result->values);
-                       }));
+  return CallFunction(kJmaTable, {data, series, numeric, strings, custom, result},
+                      [](const HostCall& c) { return ComputeJma(c.Data().close, c.Series(0), c.Numeric(0), c.Numeric(1), c.Out()); });
 }

@@ -5,7 +5,7 @@
 
 #include "common/Checked.h"
 #include "host/MSXStruct.h"
-#include "host/Registry.h"
+#include "common/FunctionTable.h"
 
 namespace msx {
 
@@ -41,6 +41,5 @@ enum class JmaArithmetic { kShortcuts, kExtendedOnly };
 BarRange ComputeJma(const HostSeries& close, const HostSeries& price, float length, float phase,
                     float* out, JmaArithmetic arithmetic = JmaArithmetic::kShortcuts);
 
-void LoadJma();
 
 }  // namespace msx

@@ -10,7 +10,7 @@
 #include <limits>
 #include <memory>
 
-#include "common/GuardedCall.h"
+#include "common/HostCall.h"
 #include "indicators/JtpoRankTrees.h"
 
 namespace msx {
@@ -133,6 +133,7 @@ constinit const FunctionTable kJtpoTable{
     kHelpLines,
     /*emptyLineAfterHelp=*/true,
     /*codePageOnly=*/true,
+    {kTableCounts, ErrorPolicy::kFaultMessage, /*clearsErrorText=*/false, WhenNotOffered::kAnswersFailure},
 };
 
 BarRange ComputeJtpo(const HostSeries& close, const HostSeries& price, float length, float* out) {
@@ -144,9 +145,7 @@ BarRange ComputeJtpo(const HostSeries& close, const HostSeries& price, float len
     last = std::min(last, price.last);
   }
   const uint32_t l = RoundToUInt32(length);
-  // Bars up to 65499 are inside the host's arrays; a last index beyond it
-  // fails after them, as a checked index would on bar 65500.
-  const int32_t stop = std::min(last, kMaxIndex);
+  const HostBars bars(first, last);
 
   Window w{};  // derived when the first window starts
   RankWindow window(w);
@@ -155,7 +154,7 @@ BarRange ComputeJtpo(const HostSeries& close, const HostSeries& price, float len
   std::unique_ptr<JtpoRankTrees> trees;
   auto buildTrees = [&](int32_t b) {
     int32_t end = b;
-    while (end < stop && !std::isnan(price.values[end + 1])) ++end;
+    while (end < bars.stop && !std::isnan(price.values[end + 1])) ++end;
     trees = std::make_unique<JtpoRankTrees>(price.values, first, end);
     for (int32_t k = b - w.size + 1; k <= b; ++k) trees->Add(k);
   };
@@ -163,7 +162,7 @@ BarRange ComputeJtpo(const HostSeries& close, const HostSeries& price, float len
   bool priceChanged = false;
   double lastPrice = 0;
 
-  for (int32_t b = first; b <= stop; ++b) {
+  for (int32_t b = first; b <= bars.stop; ++b) {
     const double x = Operand(price.values[b]);
     float value = 0;
     if (windowFill == 0) {
@@ -200,14 +199,12 @@ BarRange ComputeJtpo(const HostSeries& close, const HostSeries& price, float len
     }
     out[b] = value;
   }
-  if (last > kMaxIndex) RaiseFault(kRangeCheckError);
+  bars.End();
 
   const int64_t resultFirst = int64_t{first} + l;
   if (resultFirst > std::numeric_limits<int32_t>::max()) RaiseFault(kIntegerOverflow);
   return {static_cast<int32_t>(resultFirst), last};
 }
-
-void LoadJtpo() { RegisterFunction<kJtpoTable>(); }
 
 }  // namespace msx
 
@@ -216,9 +213,6 @@ using namespace msx;
 MSX_EXPORT int32_t MSX_CALL JTPO(const HostDataRecord* data, const HostSeriesArgs* series,
                                  const HostNumericArgs* numeric, const HostStringArgs* strings,
                                  const HostCustomArgs* custom, ResultRec* result) {
-  if (!AcceptsCall(kJtpoTable, data, series, numeric, strings, custom, result)) return -1;
-  return AnswerOffered(kJtpoTable, GuardedCall(result, ErrorPolicy::kFaultMessage, [&] {
-                         return ComputeJtpo(data->close, *series->items[0], numeric->items[0],
-                                            result->result->values);
-                       }));
+  return CallFunction(kJtpoTable, {data, series, numeric, strings, custom, result},
+                      [](const HostCall& c) { return ComputeJtpo(c.Data().close, c.Series(0), c.Numeric(0), c.Out()); });
 }

@@ -5,7 +5,7 @@
 
 #include "common/Checked.h"
 #include "host/MSXStruct.h"
-#include "host/Registry.h"
+#include "common/FunctionTable.h"
 
 namespace msx {
 
@@ -30,6 +30,5 @@ inline constexpr int32_t kJtpoRankTreeWindow = 16;
 // NaN price an "Invalid floating point operation".
 BarRange ComputeJtpo(const HostSeries& close, const HostSeries& price, float length, float* out);
 
-void LoadJtpo();
 
 }  // namespace msx

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "common/GuardedCall.h"
+#include "common/HostCall.h"
 #include "indicators/TrailingReversal.h"
 
 namespace msx {
@@ -71,6 +71,7 @@ constinit const FunctionTable kNrtrTable{
     kHelpLines,
     /*emptyLineAfterHelp=*/true,
     /*codePageOnly=*/false,
+    {kSeriesCount | kNumericCount, ErrorPolicy::kFixedText, /*clearsErrorText=*/false, WhenNotOffered::kAnswersAsComputed},
 };
 
 BarRange ComputeNrtr(const HostSeries& close, const HostSeries& koefficient, const HostSeries& high,
@@ -85,19 +86,15 @@ BarRange ComputeNrtr(const HostSeries& close, const HostSeries& koefficient, con
   out[s] = 0;
   PercentLines lines;
 
-  // Bars up to 65499 are inside the host's arrays; a last index beyond it
-  // fails after them, as a checked index would on bar 65500.
-  const int32_t last = std::min(common.last, kMaxIndex);
-  for (int32_t i = s; i <= last; ++i) {
+  const HostBars bars(s, common.last);
+  for (int32_t i = s; i <= bars.stop; ++i) {
     const float price = Operand(p[i]);
     lines.SetPercent(k100[i]);
     out[i] = reversal.Step(price, lines);
   }
-  if (common.last > kMaxIndex) RaiseFault(kRangeCheckError);
+  bars.End();
   return {s, common.last};
 }
-
-void LoadNrtr() { RegisterFunction<kNrtrTable>(); }
 
 }  // namespace msx
 
@@ -106,9 +103,6 @@ using namespace msx;
 MSX_EXPORT int32_t MSX_CALL NRTR(const HostDataRecord* data, const HostSeriesArgs* series,
                                  const HostNumericArgs* numeric, const HostStringArgs* strings,
                                  const HostCustomArgs* custom, ResultRec* result) {
-  if (!AcceptsCall(kNrtrTable, data, series, numeric, strings, custom, result)) return -1;
-  return GuardedCall(result, ErrorPolicy::kFixedText, [&] {
-    return ComputeNrtr(*series->items[0], *series->items[1], data->high, data->low,
-                       result->result->values);
-  });
+  return CallFunction(kNrtrTable, {data, series, numeric, strings, custom, result},
+                      [](const HostCall& c) { return ComputeNrtr(c.Series(0), c.Series(1), c.Data().high, c.Data().low, c.Out()); });
 }

@@ -3,7 +3,7 @@
 
 #include "common/Checked.h"
 #include "host/MSXStruct.h"
-#include "host/Registry.h"
+#include "common/FunctionTable.h"
 
 namespace msx {
 
@@ -16,6 +16,5 @@ extern const FunctionTable kNrtrTable;
 BarRange ComputeNrtr(const HostSeries& close, const HostSeries& koefficient, const HostSeries& high,
                      const HostSeries& low, float* out);
 
-void LoadNrtr();
 
 }  // namespace msx

@@ -8,8 +8,8 @@
 #include <limits>
 #include <memory>
 
-#include "common/GuardedCall.h"
-#include "common/MSX_QMR_CommonFunc.h"
+#include "common/HostCall.h"
+#include "common/WeightedAverage.h"
 #include "indicators/TrailingReversal.h"
 #include "indicators/TrueRange.h"
 
@@ -82,6 +82,7 @@ constinit const FunctionTable kNrtrWatrTable{
     kHelpLines,
     /*emptyLineAfterHelp=*/true,
     /*codePageOnly=*/false,
+    {kSeriesCount, ErrorPolicy::kFixedText, /*clearsErrorText=*/false, WhenNotOffered::kAnswersAsComputed},
 };
 
 BarRange ComputeNrtrWatr(const HostSeries& close, const HostSeries& length,
@@ -119,8 +120,6 @@ BarRange ComputeNrtrWatr(const HostSeries& close, const HostSeries& length,
   return {s, last};
 }
 
-void LoadNrtrWatr() { RegisterFunction<kNrtrWatrTable>(); }
-
 }  // namespace msx
 
 using namespace msx;
@@ -128,9 +127,6 @@ using namespace msx;
 MSX_EXPORT int32_t MSX_CALL NRTR_WATR(const HostDataRecord* data, const HostSeriesArgs* series,
                                       const HostNumericArgs* numeric, const HostStringArgs* strings,
                                       const HostCustomArgs* custom, ResultRec* result) {
-  if (!AcceptsCall(kNrtrWatrTable, data, series, numeric, strings, custom, result)) return -1;
-  return GuardedCall(result, ErrorPolicy::kFixedText, [&] {
-    return ComputeNrtrWatr(*series->items[0], *series->items[1], *series->items[2], data->high,
-                           data->low, result->result->values);
-  });
+  return CallFunction(kNrtrWatrTable, {data, series, numeric, strings, custom, result},
+                      [](const HostCall& c) { return ComputeNrtrWatr(c.Series(0), c.Series(1), c.Series(2), c.Data().high, c.Data().low, c.Out()); });
 }

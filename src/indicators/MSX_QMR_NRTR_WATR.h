@@ -4,7 +4,7 @@
 
 #include "common/Checked.h"
 #include "host/MSXStruct.h"
-#include "host/Registry.h"
+#include "common/FunctionTable.h"
 
 namespace msx {
 
@@ -17,6 +17,5 @@ BarRange ComputeNrtrWatr(const HostSeries& close, const HostSeries& length,
                          const HostSeries& multiplier, const HostSeries& high,
                          const HostSeries& low, float* out);
 
-void LoadNrtrWatr();
 
 }  // namespace msx

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <memory>
 
-#include "common/GuardedCall.h"
-#include "common/MSX_QMR_CommonFunc.h"
+#include "common/HostCall.h"
+#include "common/WeightedAverage.h"
 #include "indicators/TrueRange.h"
 
 namespace msx {
@@ -85,6 +85,7 @@ constinit const FunctionTable kRenkoWatrTable{
     kHelpLines,
     /*emptyLineAfterHelp=*/true,
     /*codePageOnly=*/false,
+    {kTableCounts, ErrorPolicy::kFaultMessage, /*clearsErrorText=*/true, WhenNotOffered::kAnswersAsComputed},
 };
 
 BarRange ComputeRenkoWatr(const HostSeries& close, float multiplier, float smooth, int32_t mode,
@@ -137,8 +138,6 @@ BarRange ComputeRenkoWatr(const HostSeries& close, float multiplier, float smoot
   return range;
 }
 
-void LoadRenkoWatr() { RegisterFunction<kRenkoWatrTable>(); }
-
 }  // namespace msx
 
 using namespace msx;
@@ -147,14 +146,6 @@ MSX_EXPORT int32_t MSX_CALL RENKO_WATR(const HostDataRecord* data, const HostSer
                                        const HostNumericArgs* numeric,
                                        const HostStringArgs* strings, const HostCustomArgs* custom,
                                        ResultRec* result) {
-  // The string count is not compared: the function has no string argument
-  // and never reads one.
-  if (!AcceptsCall(kRenkoWatrTable, data, series, numeric, strings, custom, result,
-                   StringCount::kIgnored))
-    return -1;
-  std::memset(result->szExtendedError, 0, sizeof result->szExtendedError);
-  return GuardedCall(result, ErrorPolicy::kFaultMessage, [&] {
-    return ComputeRenkoWatr(*series->items[0], numeric->items[0], numeric->items[1],
-                            custom->items[0], *data, result->result->values);
-  });
+  return CallFunction(kRenkoWatrTable, {data, series, numeric, strings, custom, result},
+                      [](const HostCall& c) { return ComputeRenkoWatr(c.Series(0), c.Numeric(0), c.Numeric(1), c.Custom(0), c.Data(), c.Out()); });
 }

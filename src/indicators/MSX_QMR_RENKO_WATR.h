@@ -5,7 +5,7 @@
 
 #include "common/Checked.h"
 #include "host/MSXStruct.h"
-#include "host/Registry.h"
+#include "common/FunctionTable.h"
 
 namespace msx {
 
@@ -24,6 +24,5 @@ inline constexpr const char* kSmoothingNotAboveZero = "Smooting length must be a
 BarRange ComputeRenkoWatr(const HostSeries& close, float multiplier, float smooth, int32_t mode,
                           const HostDataRecord& chart, float* out);
 
-void LoadRenkoWatr();
 
 }  // namespace msx

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <charconv>
 
-#include "common/GuardedCall.h"
+#include "common/HostCall.h"
 #include "common/MSX_QMR_CommonFunc.h"
 #include "platform/Platform.h"
 
@@ -83,6 +83,7 @@ constinit const FunctionTable kTradeFileTable{
     kHelpLines,
     /*emptyLineAfterHelp=*/true,
     /*codePageOnly=*/false,
+    {kTableCounts, ErrorPolicy::kFaultMessage, /*clearsErrorText=*/true, WhenNotOffered::kAnswersAsComputed},
 };
 
 void AppendLineWithRetry(std::string_view line, const std::string& path) {
@@ -196,10 +197,7 @@ BarRange ComputeTradeFile(const HostDataRecord& data, const HostSeries& close,
   return range;
 }
 
-void LoadTradeFile() {
-  RegisterFunction<kTradeFileTable>();
-  ReadTradeFileSettings();
-}
+void LoadTradeFile() { ReadTradeFileSettings(); }
 
 // TradeQuik's unload step, which runs first, has closed the settings
 // already; this one is for a library built without it.
@@ -209,14 +207,17 @@ void UnloadTradeFile() { CloseTradingSettings(); }
 
 using namespace msx;
 
+namespace {
+
+BarRange ComputeTradeFileCall(const HostCall& c) {
+  return ComputeTradeFile(c.Data(), c.Series(0), c.Series(1), c.Custom(0), c.String(0),
+                          OpenTradingSettingsOrFault().tradeFile, c.Out());
+}
+
+}  // namespace
+
 MSX_EXPORT int32_t MSX_CALL TradeFile(const HostDataRecord* data, const HostSeriesArgs* series,
                                       const HostNumericArgs* numeric, const HostStringArgs* strings,
                                       const HostCustomArgs* custom, ResultRec* result) {
-  if (!AcceptsCall(kTradeFileTable, data, series, numeric, strings, custom, result)) return -1;
-  std::fill(std::begin(result->szExtendedError), std::end(result->szExtendedError), '\0');
-  return GuardedCall(result, ErrorPolicy::kFaultMessage, [&] {
-    return ComputeTradeFile(*data, *series->items[0], *series->items[1], custom->items[0],
-                            strings->items[0], OpenTradingSettingsOrFault().tradeFile,
-                            result->result->values);
-  });
+  return CallFunction(kTradeFileTable, {data, series, numeric, strings, custom, result}, ComputeTradeFileCall);
 }

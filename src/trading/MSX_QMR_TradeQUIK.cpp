@@ -20,7 +20,7 @@
 #include <mutex>
 #include <optional>
 
-#include "common/GuardedCall.h"
+#include "common/HostCall.h"
 #include "common/MSX_QMR_CommonFunc.h"
 
 namespace msx {
@@ -69,6 +69,7 @@ constinit const FunctionTable kTradeQuikTable{
     kHelpLines,
     /*emptyLineAfterHelp=*/false,
     /*codePageOnly=*/true,
+    {kTableCounts | kStringCount, ErrorPolicy::kFaultMessage, /*clearsErrorText=*/false, WhenNotOffered::kAnswersAsComputed},
 };
 
 std::string SecuritySectionName(const HostDataRecord& data) {
@@ -277,10 +278,8 @@ BarRange ComputeTradeQuik(const HostDataRecord& data, const TradeQuikInputs& in,
   return range;
 }
 
-void LoadTradeQuik() {
-  RegisterFunction<kTradeQuikTable>();  // offered only under the code-page flag
-  ReadTradeQuikSettings();              // read in any case
-}
+// Read whatever the code-page flag (the function is offered only under it).
+void LoadTradeQuik() { ReadTradeQuikSettings(); }
 
 void UnloadTradeQuik() { CloseTradingSettings(); }
 
@@ -288,14 +287,20 @@ void UnloadTradeQuik() { CloseTradingSettings(); }
 
 using namespace msx;
 
+namespace {
+
+// The string count is compared, so both strings are there (as the host
+// passed them; an account or client code of null counts as empty).
+BarRange ComputeTradeQuikCall(const HostCall& c) {
+  const TradeQuikInputs in{&c.Series(0),        &c.Series(1),        &c.Series(2), c.strings->items[0],
+                           c.strings->items[1], c.Custom(0), c.Numeric(0)};
+  return ComputeTradeQuik(c.Data(), in, OpenTradingSettingsOrFault(), c.Out());
+}
+
+}  // namespace
+
 MSX_EXPORT int32_t MSX_CALL TradeQuik(const HostDataRecord* data, const HostSeriesArgs* series,
                                       const HostNumericArgs* numeric, const HostStringArgs* strings,
                                       const HostCustomArgs* custom, ResultRec* result) {
-  if (!AcceptsCall(kTradeQuikTable, data, series, numeric, strings, custom, result)) return -1;
-  return GuardedCall(result, ErrorPolicy::kFaultMessage, [&] {
-    const TradeQuikInputs in{series->items[0],  series->items[1],  series->items[2],
-                             strings->items[0], strings->items[1], custom->items[0],
-                             numeric->items[0]};
-    return ComputeTradeQuik(*data, in, OpenTradingSettingsOrFault(), result->result->values);
-  });
+  return CallFunction(kTradeQuikTable, {data, series, numeric, strings, custom, result}, ComputeTradeQuikCall);
 }

@@ -9,7 +9,7 @@
 
 #include "common/Checked.h"
 #include "host/MSXStruct.h"
-#include "host/Registry.h"
+#include "common/FunctionTable.h"
 #include "trading/TradingSettings.h"
 
 namespace msx {

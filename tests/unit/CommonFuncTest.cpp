@@ -15,6 +15,7 @@
 #include "PriceSeries.h"
 #include "common/Fault.h"
 #include "common/MSX_QMR_CommonFunc.h"
+#include "common/WeightedAverage.h"
 #include "host/MSXStruct.h"
 #include "indicators/TrueRange.h"
 

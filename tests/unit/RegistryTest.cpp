@@ -95,8 +95,8 @@ constexpr ArgumentRow kChoiceArgs[] = {
     {kCustomArg, "[Broken]", 2, "NoId;Text,x1;"},
 };
 constexpr const char* kChoiceHelp[] = {"CHOICE - a test function", "          credit"};
-constinit const FunctionTable kChoiceTable{"CHOICE",    "Choice test", kChoiceArgs,
-                                           kChoiceHelp, true,          false};
+constinit const FunctionTable kChoiceTable{
+    "CHOICE", "Choice test", kChoiceArgs, kChoiceHelp, true, false, {}};
 
 TEST(DescribeCustomString, ReadsTheChoicesByPosition) {
   CustomStringDescription c{};
@@ -125,8 +125,8 @@ TEST(DescribeCustomString, MissingOrMalformedEntriesAreRefusedUnwritten) {
 }
 
 TEST(Registration, CodePageFunctionsNeedTheFlag) {
-  constinit static const FunctionTable kCyrillicOnly{"CYR",       "Cyrillic only", kChoiceArgs,
-                                                     kChoiceHelp, false,           true};
+  constinit static const FunctionTable kCyrillicOnly{
+      "CYR", "Cyrillic only", kChoiceArgs, kChoiceHelp, false, true, {}};
   LoadUnder("C");
   const int32_t before = gFunctionRegistry.count;
   const std::string helpBefore(gHelpText.View());
