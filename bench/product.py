@@ -25,6 +25,18 @@ def cpu_model():
     return "unknown"
 
 
+def emulated_i386():
+    """Whether this kernel hands 32-bit x86 programs to an emulator (such as
+    qemu-i386 through binfmt_misc): then the 32-bit Wine, and the product DLL
+    in it, run emulated, and the win32 figures are no measure of the product."""
+    path = "/proc/sys/fs/binfmt_misc/qemu-i386"
+    try:
+        with open(path, encoding="utf-8") as f:
+            return f.readline().strip() == "enabled"
+    except OSError:
+        return False
+
+
 def main():
     if len(sys.argv) < 4:
         sys.exit("usage: product.py LOADAVG_START LOADAVG_END TARGET.ROUND.tsv...")
@@ -49,6 +61,7 @@ def main():
     print(f"# cpu\t{cpu_model()}")
     print(f"# load\t{loads[0]} when the run started, {loads[1]} when it ended")
     print(f"# rounds\t{len(rounds)}")
+    print(f"# win32 emulated\t{'yes' if emulated_i386() else 'no'}")
     print("formula\t" + "\t".join(TARGETS) + "\tdigest")
     for formula in order:
         cells = [f"{fastest.get((formula, t), float('nan')):.2f}" for t in TARGETS]

@@ -281,6 +281,12 @@ def product_section(path, w):
       f"{info['rounds']} rounds of 3 calls a formula; each figure is the fastest call (wall "
       f"clock, the whole chart calculation of the tester). Load average (1, 5, 15 minutes): "
       f"{info['load']}. The results of the three targets are bit-identical (their digests).")
+    if info.get("win32 emulated") == "yes":
+        w("")
+        w("**The 32-bit figures are not the product's speed:** on this machine the kernel hands "
+          "32-bit x86 programs to an emulator (qemu-i386, through binfmt_misc), so the 32-bit "
+          "Wine and the product DLL ran emulated. Run `scripts/bench.sh` where 32-bit programs "
+          "run natively for the product's ratios.")
     w("")
     w("| Formula | native ns/bar | win64 ns/bar | win32 ns/bar | win32 / native | ≤ 1.3 |")
     w("|---|--:|--:|--:|--:|---|")

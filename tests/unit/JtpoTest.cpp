@@ -181,11 +181,14 @@ TEST_F(Jtpo, LengthZeroWithoutABarToComputeIsNoFault) {
 }
 
 TEST_F(Jtpo, ANaNPriceIsAFault) {
-  IndicatorChart c(Ramp(10, 1, 1), {3});
-  c.prices[6] = std::numeric_limits<float>::quiet_NaN();
-  EXPECT_EQ(FaultOf(c), "Invalid floating point operation");
-  EXPECT_EQ(c.R(5), 1.0f);
-  EXPECT_EQ(c.R(6), kPoison);
+  // A short window, and a long one whose rank trees stop before the NaN.
+  for (const auto& [length, nan] : {std::pair{3, 6}, std::pair{kJtpoRankTreeWindow, 40}}) {
+    IndicatorChart c(Ramp(60, 1, 1), {static_cast<float>(length)});
+    c.prices[static_cast<size_t>(nan)] = std::numeric_limits<float>::quiet_NaN();
+    EXPECT_EQ(FaultOf(c), "Invalid floating point operation");
+    EXPECT_EQ(c.R(nan - 1), 1.0f);
+    EXPECT_EQ(c.R(nan), kPoison);
+  }
 }
 
 TEST_F(Jtpo, WithTheCodePageFlagClearItComputesButAnswersMinusOne) {
