@@ -281,19 +281,25 @@ def product_section(path, w):
       f"{info['rounds']} rounds of 3 calls a formula; each figure is the fastest call (wall "
       f"clock, the whole chart calculation of the tester). Load average (1, 5, 15 minutes): "
       f"{info['load']}. The results of the three targets are bit-identical (their digests).")
+    timed = all(r[3] == r[3] for r in rows)  # NaN: the product was not timed
     if info.get("win32 emulated") == "yes":
         w("")
-        w("**The 32-bit figures are not the product's speed:** on this machine the kernel hands "
-          "32-bit x86 programs to an emulator (qemu-i386, through binfmt_misc), so the 32-bit "
-          "Wine and the product DLL ran emulated. Run `scripts/bench.sh` where 32-bit programs "
-          "run natively for the product's ratios.")
+        w(f"**{'The 32-bit figures are not' if timed else 'No figure here is'} the product's "
+          "speed:** on this machine the kernel hands 32-bit x86 programs to an emulator "
+          "(qemu-i386, through binfmt_misc), so the 32-bit Wine and the product DLL "
+          f"{'ran emulated' if timed else 'would run emulated and were left out'}. Run "
+          "`scripts/bench.sh` where 32-bit programs run natively for the product's ratios.")
     w("")
     w("| Formula | native ns/bar | win64 ns/bar | win32 ns/bar | win32 / native | ≤ 1.3 |")
     w("|---|--:|--:|--:|--:|---|")
     for formula, native, win64, win32 in rows:
-        ratio = win32 / native
-        w(f"| `{formula}` | {significant(native)} | {significant(win64)} | {significant(win32)} | "
-          f"{ratio:.2f} | {'yes' if ratio <= PRODUCT_LIMIT else 'no'} |")
+        if win32 == win32:
+            ratio = win32 / native
+            product = (f"{significant(win32)} | {ratio:.2f} | "
+                       f"{'yes' if ratio <= PRODUCT_LIMIT else 'no'}")
+        else:
+            product = "– | – | –"
+        w(f"| `{formula}` | {significant(native)} | {significant(win64)} | {product} |")
     w("")
     w("Ratios between formulas, each within one target of this run:")
     w("")
@@ -303,8 +309,10 @@ def product_section(path, w):
         if top not in ns or bottom not in ns:
             continue
         values = [ns[top][t] / ns[bottom][t] for t in ("native", "win32")]
+        values = [v for v in values if v == v]
         met = "yes" if all(v <= limit for v in values) else "no"
-        w(f"| `{top}` / `{bottom}` | {limit:g} | {values[0]:.2f} | {values[1]:.2f} | {met} |")
+        cells = " | ".join(f"{v:.2f}" for v in values) + (" | –" if len(values) == 1 else "")
+        w(f"| `{top}` / `{bottom}` | {limit:g} | {cells} | {met} |")
     w("")
 
 
