@@ -54,8 +54,8 @@ void BM_NrtrWatr(benchmark::State& state) {
   }
   Rates(state, state.range(0));
 }
-// Window lengths: the cost is bars times length.
-BENCHMARK(BM_NrtrWatr)->Arg(10)->Arg(14)->Arg(50)->Unit(benchmark::kMicrosecond);
+// Window lengths: on prices the running sum makes them cost alike.
+BENCHMARK(BM_NrtrWatr)->Arg(10)->Arg(14)->Arg(50)->Arg(200)->Unit(benchmark::kMicrosecond);
 
 void BM_Cer(benchmark::State& state) {
   msxbench::Bars bars = msxbench::RealBars();
@@ -103,9 +103,9 @@ void BM_Jma(benchmark::State& state) {
 }
 BENCHMARK(BM_Jma)->Arg(14)->Arg(50)->Unit(benchmark::kMicrosecond);
 
-// The window length: every bar moves each price of the window one slot down
-// and corrects its rank for the price leaving and the price arriving (the
-// cost is bars times length), 300 prices being the most a window holds.
+// The window length: short windows correct each slot's rank (bars times
+// length), from 10 prices on rank trees keep the sums (bars times log of the
+// distinct prices); 300 prices are the most a window holds.
 void BM_Jtpo(benchmark::State& state) {
   std::vector<float> close = msxbench::RealBars().close;
   std::vector<float> out(kMaxBars);

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes docs/performance.md from a Google Benchmark JSON file.
 
-    report.py RESULTS.json LOADAVG TABLE.tsv BUILD_DIR OUTPUT.md
+    report.py RESULTS.json LOADAVG TABLE.tsv BUILD_DIR OUTPUT.md [PRODUCT.tsv]
 
 RESULTS.json is the output of msx_bench run with --benchmark_repetitions=N
 (N >= 1) and --benchmark_out_format=json; LOADAVG a copy of /proc/loadavg
@@ -10,7 +10,8 @@ each benchmark's function, parameters, target and cost model. Every figure is
 taken from RESULTS.json: medians of the repetitions, CPU time; target met or
 not is worked out here. The machine (CPU, compiler, build type) is read from
 /proc/cpuinfo, the build folder and the compiler itself, so run this on the
-machine that ran the benchmarks.
+machine that ran the benchmarks. PRODUCT.tsv, the output of bench/product.py,
+adds the product DLL beside native and the ratios between window lengths.
 
 Fails (exit status 1, nothing written) when a benchmark failed, or when the
 results and the table do not name the same benchmarks.
@@ -251,10 +252,75 @@ def benchmark_version():
         return "unknown"
 
 
+# Ratios within one run: (name, numerator formula, denominator formula, limit).
+RATIOS = [
+    ("long window against short", "NRTR_WATR(C, 200, 2)", "NRTR_WATR(C, 14, 2)", 1.3),
+    ("weighted against plain NRTR", "NRTR_WATR(C, 14, 2)", "NRTR(C, 2)", 4.0),
+    ("long window against short", "RENKO_WATR(C, 2, 200, Auto)", "RENKO_WATR(C, 2, 10, Auto)", 1.3),
+    ("long window against short", "JTPO(C, 300)", "JTPO(C, 14)", 3.0),
+]
+PRODUCT_LIMIT = 1.3  # win32 / native
+
+
+def product_section(path, w):
+    """The product DLL beside native, from bench/product.py's table."""
+    info, rows = {}, []
+    with open(path, encoding="utf-8") as f:
+        for line in f.read().splitlines():
+            fields = line.split("\t")
+            if line.startswith("# "):
+                info[fields[0][2:]] = fields[1]
+            elif fields[0] != "formula":
+                rows.append((fields[0], *map(float, fields[1:4])))
+    ns = {r[0]: {"native": r[1], "win64": r[2], "win32": r[3]} for r in rows}
+    w("## The product beside native")
+    w("")
+    w(f"The formulas of `bench/product.txt` through the exported interface (`msxhost bench`) of "
+      f"the native library, the win64 DLL and the 32-bit product DLL under Wine, over 65,500 "
+      f"bars made from `data/goog-daily.csv`, on {info['cpu']}. The targets took turns for "
+      f"{info['rounds']} rounds of 3 calls a formula; each figure is the fastest call (wall "
+      f"clock, the whole chart calculation of the tester). Load average (1, 5, 15 minutes): "
+      f"{info['load']}. The results of every target timed are bit-identical (their digests).")
+    timed = all(r[3] == r[3] for r in rows)  # NaN: the product was not timed
+    if info.get("win32 emulated") == "yes":
+        w("")
+        w(f"**{'The 32-bit figures are not' if timed else 'No figure here is'} the product's "
+          "speed:** on this machine the kernel hands 32-bit x86 programs to an emulator "
+          "(qemu-i386, through binfmt_misc), so the 32-bit Wine and the product DLL "
+          f"{'ran emulated' if timed else 'would run emulated and were left out'}. Run "
+          "`scripts/bench.sh` where 32-bit programs run natively for the product's ratios.")
+    w("")
+    w("| Formula | native ns/bar | win64 ns/bar | win32 ns/bar | win32 / native | ≤ 1.3 |")
+    w("|---|--:|--:|--:|--:|---|")
+    for formula, native, win64, win32 in rows:
+        if win32 == win32:
+            ratio = win32 / native
+            product = (f"{significant(win32)} | {ratio:.2f} | "
+                       f"{'yes' if ratio <= PRODUCT_LIMIT else 'no'}")
+        else:
+            product = "– | – | –"
+        w(f"| `{formula}` | {significant(native)} | {significant(win64)} | {product} |")
+    w("")
+    w("Ratios between formulas, each within one target of this run:")
+    w("")
+    w("| Ratio | Limit | native | win32 | Met |")
+    w("|---|--:|--:|--:|---|")
+    for _name, top, bottom, limit in RATIOS:
+        if top not in ns or bottom not in ns:
+            continue
+        values = [ns[top][t] / ns[bottom][t] for t in ("native", "win32")]
+        values = [v for v in values if v == v]
+        met = "yes" if all(v <= limit for v in values) else "no"
+        cells = " | ".join(f"{v:.2f}" for v in values) + (" | –" if len(values) == 1 else "")
+        w(f"| `{top}` / `{bottom}` | {limit:g} | {cells} | {met} |")
+    w("")
+
+
 def main():
-    if len(sys.argv) != 6:
-        fail("usage: report.py RESULTS.json LOADAVG TABLE.tsv BUILD_DIR OUTPUT.md")
-    results, loadavg, table, build_dir, output = sys.argv[1:]
+    if len(sys.argv) not in (6, 7):
+        fail("usage: report.py RESULTS.json LOADAVG TABLE.tsv BUILD_DIR OUTPUT.md [PRODUCT.tsv]")
+    results, loadavg, table, build_dir, output = sys.argv[1:6]
+    product = sys.argv[6] if len(sys.argv) == 7 else None
     models, benches = read_table(table)
     context, runs = read_results(results)
     names = [b["name"] for b in benches]
@@ -340,6 +406,8 @@ def main():
           f"{significant(m['ns_per_unit'])} | {versus(b)} |")
     w("")
 
+    if product:
+        product_section(product, w)
     judged = [(b, measured[b["name"]]) for b in benches if measured[b["name"]]["met"] is not None]
     missed = [b for b, m in judged if not m["met"]]
     w("## Targets")

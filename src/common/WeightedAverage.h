@@ -2,6 +2,8 @@
 // range of NRTR_WATR and RENKO_WATR.
 #pragma once
 
+#include <algorithm>
+#include <bit>
 #include <cstdint>
 
 #include "common/Checked.h"
@@ -18,6 +20,14 @@ namespace msx {
 // Every bar's sum is a chain of additions that each wait for the last
 // rounding; summing several bars side by side overlaps their chains without
 // changing any of them.
+// The average from a window's sum: the sum over 1 + 2 + ... + n in extended
+// precision, stored as a double.
+inline double AverageOfSum(double sum, int32_t length) {
+  // At most 2,145,092,250 for the longest window.
+  const auto weights = static_cast<uint32_t>(uint64_t(length) * (uint64_t(length) + 1) / 2);
+  return static_cast<double>(sum / static_cast<long double>(weights));
+}
+
 template <int kBars>
 void WeightedAverages(const float* x, int32_t i, int64_t n, double* out) {
   if (n < 1 || i < n) {
@@ -36,10 +46,7 @@ void WeightedAverages(const float* x, int32_t i, int64_t n, double* out) {
     const long double weight = j;
     for (int b = 0; b < kBars; ++b) sum[b] = static_cast<double>(sum[b] + weight * w[j + b]);
   }
-  // 1 + 2 + ... + n; at most 2,145,092,250 for the longest window.
-  const auto weights = static_cast<uint32_t>(uint64_t(length) * (uint64_t(length) + 1) / 2);
-  for (int b = 0; b < kBars; ++b)
-    out[b] = static_cast<double>(sum[b] / static_cast<long double>(weights));
+  for (int b = 0; b < kBars; ++b) out[b] = AverageOfSum(sum[b], length);
 }
 
 inline double WeightedAverage(const float* x, int32_t i, int64_t n) {
@@ -48,21 +55,138 @@ inline double WeightedAverage(const float* x, int32_t i, int64_t n) {
   return average;
 }
 
+// The common grid of the values x[from..to]: the largest power of two u
+// that divides every one of them, and the largest magnitude in units of u.
+// The window sums need it to be done in O(1) a bar.
+//
+// Why a running sum gives the chain's very double: every term j * x[k] of a
+// window is a multiple of u (j is whole), and so is every partial sum of the
+// chain. While n (n + 1) / 2 times the largest magnitude stays below 2^53 u,
+// every partial sum lies below 2^53 u in magnitude: it is a double exactly,
+// and the chain, formed in extended precision and stored as a double after
+// every step, never rounds. The sum W of a window and the plain sum S of its
+// terms are then exact, and so are W - S + n x[new] (the next bar's W) and
+// S - x[old] + x[new], each formed in double: every intermediate is again a
+// multiple of u below 2^53 u (u is at least 2^-149, far inside the double
+// range). A value that is not finite gives no grid.
+class ExactGrid {
+ public:
+  ExactGrid() = default;
+  ExactGrid(const float* x, int32_t from, int32_t to) {
+    int32_t lowest = 1000;  // exponent of u
+    uint32_t largest = 0;   // bits of the largest magnitude
+    for (int32_t k = from; k <= to; ++k) {
+      const uint32_t bits = std::bit_cast<uint32_t>(x[k]) & 0x7FFFFFFFu;
+      if (bits == 0) continue;
+      const uint32_t biased = bits >> 23;
+      if (biased == 0xFF) return;  // an infinity or a NaN
+      largest = std::max(largest, bits);
+      const uint32_t mantissa = biased ? (bits & 0x7FFFFFu) | 0x800000u : bits;
+      const int32_t exponent = static_cast<int32_t>(biased ? biased : 1) - 150;
+      lowest = std::min(lowest, exponent + std::countr_zero(mantissa));
+    }
+    if (largest == 0) {  // every value 0: every sum is 0, exactly
+      maxUnits_ = 0;
+      return;
+    }
+    const uint32_t biased = largest >> 23;
+    uint32_t mantissa = biased ? (largest & 0x7FFFFFu) | 0x800000u : largest;
+    int32_t shift = static_cast<int32_t>(biased ? biased : 1) - 150 - lowest;
+    const int zeros = std::countr_zero(mantissa);
+    mantissa >>= zeros;
+    shift += zeros;  // not below 0: u divides the largest value too
+    if (shift + std::bit_width(mantissa) > 53) return;
+    maxUnits_ = uint64_t{mantissa} << shift;
+  }
+
+  // Whether every window of n terms of the scanned values sums exactly.
+  bool Holds(int64_t n) const {
+    if (maxUnits_ < 0) return false;
+    const uint64_t weights = uint64_t(n) * (uint64_t(n) + 1) / 2;  // n below 2^31
+    return static_cast<uint64_t>(maxUnits_) <= ((uint64_t{1} << 53) - 1) / weights;
+  }
+
+ private:
+  int64_t maxUnits_ = -1;  // no grid
+};
+
+// The window sum of ForEachWeightedAverage kept from bar to bar while the
+// window length stays, exact by ExactGrid's proof.
+class RunningWindowSum {
+ public:
+  // Bar i's weighted average; i - n + 1 is 1 or more.
+  double Next(const float* x, int32_t i, int32_t n) {
+    if (i == bar_ + 1 && n == length_) {
+      const double newest = x[i];
+      weighted_ = weighted_ - plain_ + static_cast<double>(n) * newest;
+      plain_ = plain_ - x[i - n] + newest;
+    } else {  // a new run: the chain once, and the plain sum beside it
+      const float* w = x + (i - n);
+      double sum = 0;
+      double plain = 0;
+      for (int32_t j = 1; j <= n; ++j) {
+        sum = static_cast<double>(sum + static_cast<long double>(j) * w[j]);
+        plain += w[j];
+      }
+      weighted_ = sum;
+      plain_ = plain;
+      length_ = n;
+    }
+    bar_ = i;
+    return AverageOfSum(weighted_, n);
+  }
+
+ private:
+  int32_t bar_ = -2;
+  int32_t length_ = 0;
+  double weighted_ = 0;  // sum of j x[i - n + j]
+  double plain_ = 0;     // sum of x[i - n + j]
+};
+
+// How ForEachWeightedAverage forms its sums: the running sum wherever
+// ExactGrid proves it exact, or every window's chain (the plain way, which
+// the tests compare it with).
+enum class WindowSums { kRunningWhereExact, kChainOnly };
+
 // Calls step(i, average) for every bar i from first to last in order, with
 // the weighted average of x over bar i's window. windowOf(i) gives bar i's
 // window length and is asked when the bar's turn comes, so that a length it
 // refuses fails that bar and no earlier one; sameWindow(i, j) tells, without
-// asking windowOf, that bar j has bar i's window length. Runs of bars with
-// one length have their averages formed eight at a time.
+// asking windowOf, that bar j has bar i's window length. Where the values
+// x[1..last] share a grid fine enough for a window length, its bars take the
+// running sum in O(1); elsewhere runs of bars with one length have their
+// chains formed eight at a time. Returns the number of bars that took the
+// running sum.
 template <class WindowOf, class SameWindow, class Step>
-void ForEachWeightedAverage(const float* x, int32_t first, int32_t last, WindowOf windowOf,
-                            SameWindow sameWindow, Step step) {
+int32_t ForEachWeightedAverage(const float* x, int32_t first, int32_t last, WindowOf windowOf,
+                               SameWindow sameWindow, Step step,
+                               WindowSums sums = WindowSums::kRunningWhereExact) {
+  const ExactGrid grid = sums == WindowSums::kRunningWhereExact && first <= last
+                             ? ExactGrid(x, 1, std::min(last, kMaxIndex))
+                             : ExactGrid();
+  RunningWindowSum running;
+  int32_t runningBars = 0;
+  int64_t checkedLength = -1;  // the last length asked of the grid, and its answer
+  bool exact = false;
   constexpr int kBlock = 8;
   double averages[kBlock];
   for (int32_t i = first; i <= last;) {
     const int64_t n = windowOf(i);
+    if (n >= 1 && i >= n) {
+      if (n != checkedLength) {
+        checkedLength = n;
+        exact = grid.Holds(n);
+      }
+      if (exact) {
+        CheckedIndex(i);
+        step(i, running.Next(x, i, static_cast<int32_t>(n)));
+        ++runningBars;
+        ++i;
+        continue;
+      }
+    }
     int count = 1;
-    if (last - i >= kBlock - 1) {
+    if (last - i >= kBlock - 1 && n >= 1 && i >= n) {  // no window: one bar of 0
       while (count < kBlock && sameWindow(i, i + count)) ++count;
     }
     if (count == kBlock) {
@@ -73,6 +197,7 @@ void ForEachWeightedAverage(const float* x, int32_t first, int32_t last, WindowO
     }
     for (int b = 0; b < count; ++b, ++i) step(i, averages[b]);
   }
+  return runningBars;
 }
 
 }  // namespace msx

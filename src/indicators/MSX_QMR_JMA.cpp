@@ -124,8 +124,8 @@ class JmaState {
   void Sample(float s, float x) {
     const float du = Once(s, upperBand_, std::minus<>());
     const float dl = Once(s, lowerBand_, std::minus<>());
-    const float upperDistance = std::fabs(du);
-    const float lowerDistance = std::fabs(dl);
+    const float upperDistance = Magnitude(du);
+    const float lowerDistance = Magnitude(dl);
     const float bandDistance = upperDistance > lowerDistance ? upperDistance : lowerDistance;
     // From 2^-8 on, the floor is below a quarter of the distance's last
     // place and the sum rounds back to the distance.
@@ -139,7 +139,7 @@ class JmaState {
     float& oldest = volatilityRing_[volatilitySlot_];
     const double added = double{volatilitySum_} + sampleVolatility;
     const double sum = added - oldest;
-    volatilitySum_ = Store(sum, (std::fabs(added) + std::fabs(sum)) * kTermMargin,
+    volatilitySum_ = Store(sum, (Magnitude(added) + Magnitude(sum)) * kTermMargin,
                            [&] { return Ext{volatilitySum_} + sampleVolatility - oldest; });
     oldest = sampleVolatility;
     const float averageVolatility =
@@ -236,13 +236,13 @@ class JmaState {
     auto exactEma = [&] { return (1 - Ext{p}) * x + Ext{p} * ema_; };
     ema_ = p >= 0x1p-6f
                ? RoundedOnce(ema, exactEma)
-               : Store(ema, (std::fabs(following) + std::fabs(ema)) * kTermMargin, exactEma);
+               : Store(ema, (Magnitude(following) + Magnitude(ema)) * kTermMargin, exactEma);
     const double gap = (double{x} - ema_) * (1 - double{p_.smoothingBeta});
     const double correction = gap + double{p_.smoothingBeta} * correction_;
     auto exactCorrection = [&] { return (Ext{x} - ema_) * (1 - beta) + beta * correction_; };
     correction_ = p_.smoothingBeta >= 0x1p-6f && exactDifference(x, ema_)
                       ? RoundedOnce(correction, exactCorrection)
-                      : Store(correction, (std::fabs(gap) + std::fabs(correction)) * kTermMargin,
+                      : Store(correction, (Magnitude(gap) + Magnitude(correction)) * kTermMargin,
                               exactCorrection);
     const double lead = double{p_.phaseFactor} * correction_ + ema_;
     const float e = RoundedOnce(lead, [&] { return Ext{p_.phaseFactor} * correction_ + ema_; });
@@ -255,14 +255,14 @@ class JmaState {
     // to q's last place), in double as in extended precision.
     const float f = shortcuts_ && p >= 0x1p-13f
                         ? static_cast<float>(weight)
-                        : Store(weight, (std::fabs(mq) + std::fabs(weight)) * kTermMargin,
+                        : Store(weight, (Magnitude(mq) + Magnitude(weight)) * kTermMargin,
                                 [&] { return Ext{m} + q + 1; });
     const double step = (double{e} - jmaValue_) * f;
     const double increment = step + double{q} * increment_;
     auto exactIncrement = [&] { return (Ext{e} - jmaValue_) * f + Ext{q} * increment_; };
     increment_ = exactDifference(e, jmaValue_)
                      ? RoundedOnce(increment, exactIncrement)
-                     : Store(increment, (std::fabs(step) + std::fabs(increment)) * kTermMargin,
+                     : Store(increment, (Magnitude(step) + Magnitude(increment)) * kTermMargin,
                              exactIncrement);
     jmaValue_ = Once(jmaValue_, increment_, std::plus<>());
   }
@@ -283,7 +283,7 @@ class JmaState {
   template <class Exact>
   float Power(double log2Base, double y, Exact exact) const {
     const double z = y * log2Base;
-    if (!shortcuts_ || !(std::fabs(z) <= 1000)) return StoreFloat(exact());
+    if (!shortcuts_ || !(Magnitude(z) <= 1000)) return StoreFloat(exact());
     const double power = FastExp2(z);
     return StoreNear(power, power * powerMargin_, exact);
   }

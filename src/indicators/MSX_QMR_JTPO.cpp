@@ -5,10 +5,13 @@
 #include "indicators/MSX_QMR_JTPO.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
 
 #include "common/HostCall.h"
+#include "indicators/JtpoRankTrees.h"
 
 namespace msx {
 namespace {
@@ -97,11 +100,16 @@ class RankWindow {
   }
 
   double Correlation() const {
+    // 4t, in 32 bits: each term is at most n^2 in size and the sum at most
+    // n^3 < 2^25 for n up to 300, so no 64-bit work (two instructions and
+    // more on a 32-bit processor) is needed.
     const int32_t twiceMean = n_ + 1;
-    int64_t sum = 0;  // 4t
-    for (int32_t k = 1; k <= n_; ++k)
-      sum += int64_t{twiceRank_[k] - twiceMean} * (2 * k - twiceMean);
-    return rankScale_ * (static_cast<double>(sum) * 0.25);
+    int32_t sum = 0;
+    for (int32_t k = 1; k <= n_; ++k) sum += (twiceRank_[k] - twiceMean) * (2 * k - twiceMean);
+    return Correlation(sum);
+  }
+  double Correlation(int64_t fourT) const {
+    return rankScale_ * (static_cast<double>(fourT) * 0.25);
   }
 
  private:
@@ -138,14 +146,23 @@ BarRange ComputeJtpo(const HostSeries& close, const HostSeries& price, float len
     last = std::min(last, price.last);
   }
   const uint32_t l = RoundToUInt32(length);
+  const HostBars bars(first, last);
 
   Window w{};  // derived when the first window starts
   RankWindow window(w);
+  // Long windows keep t with the rank trees, built when the window first
+  // fills over the bars the loop can reach (up to a NaN, which fails there).
+  std::unique_ptr<JtpoRankTrees> trees;
+  auto buildTrees = [&](int32_t b) {
+    int32_t end = b;
+    while (end < bars.stop && !std::isnan(price.values[end + 1])) ++end;
+    trees = std::make_unique<JtpoRankTrees>(price.values, first, end);
+    for (int32_t k = b - w.size + 1; k <= b; ++k) trees->Add(k);
+  };
   int32_t windowFill = 0;
   bool priceChanged = false;
   double lastPrice = 0;
 
-  const HostBars bars(first, last);
   for (int32_t b = first; b <= bars.stop; ++b) {
     const double x = Operand(price.values[b]);
     float value = 0;
@@ -157,15 +174,24 @@ BarRange ComputeJtpo(const HostSeries& close, const HostSeries& price, float len
       window.Fill(1, x);
     } else if (windowFill >= w.size) {  // full: stays full
       windowFill = w.size + 1;
-      window.Slide(x);
-      value = StoreFloat(window.Correlation());
+      if (trees) {
+        trees->Remove(b - w.size);
+        trees->Add(b);
+        value = StoreFloat(window.Correlation(trees->FourT(b, w.size)));
+      } else {
+        window.Slide(x);
+        value = StoreFloat(window.Correlation());
+      }
     } else {
       ++windowFill;
       const double previous = lastPrice;
       lastPrice = x;
       window.Fill(windowFill, x);
       if (windowFill <= w.size - 1 && previous != x) priceChanged = true;
-      if (windowFill == w.size) {
+      if (windowFill == w.size && w.size >= kJtpoRankTreeWindow) {
+        buildTrees(b);
+        value = StoreFloat(window.Correlation(trees->FourT(b, w.size)));
+      } else if (windowFill == w.size) {
         window.RankAll();
         value = StoreFloat(window.Correlation());
       } else if (windowFill == w.size - 1 && !priceChanged) {

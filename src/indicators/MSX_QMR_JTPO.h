@@ -14,6 +14,10 @@ extern const FunctionTable kJtpoTable;
 // The most prices a window holds.
 inline constexpr int32_t kJtpoMaxWindow = 300;
 
+// The shortest window whose t is kept by rank trees in O(log N) a bar;
+// shorter ones correct each rank in O(n), which is faster there.
+inline constexpr int32_t kJtpoRankTreeWindow = 10;
+
 // Computes, on every bar from the later of the first valid indexes of close
 // and price to the last valid index of close (narrowed to price's when price
 // has a valid range), Spearman's rank correlation between the last n prices

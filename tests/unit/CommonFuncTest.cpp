@@ -2,6 +2,7 @@
 // a line, the code-page flag.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -11,10 +12,12 @@
 #include <vector>
 
 #include "FaultOf.h"
+#include "PriceSeries.h"
 #include "common/Fault.h"
 #include "common/MSX_QMR_CommonFunc.h"
 #include "common/WeightedAverage.h"
 #include "host/MSXStruct.h"
+#include "indicators/TrueRange.h"
 
 namespace msx {
 namespace {
@@ -118,6 +121,65 @@ TEST_F(WeightedAverageTest, WindowsSummedSideBySideEqualOneAtATime) {
       WeightedAverages<8>(x.data(), i, n, block);
       for (int b = 0; b < 8; ++b)
         ASSERT_EQ(block[b], WeightedAverage(x.data(), i + b, n)) << "n " << n << " bar " << i + b;
+    }
+  }
+}
+
+// The true range of a chart's prices, at index 1 on: the series the
+// indicators average.
+std::vector<float> TrueRanges(PriceBars bars) {
+  const auto last = static_cast<int32_t>(bars.close.size()) - 1;
+  std::vector<float> tr(bars.close.size(), 0.0f);
+  ComputeTrueRange({bars.high.data(), 0, last}, {bars.low.data(), 0, last},
+                   {bars.close.data(), 0, last}, 1, last, tr.data());
+  return tr;
+}
+
+// Random values from 2^-60 to 2^60, either sign: no grid fits them.
+std::vector<float> WideRange(int count) {
+  std::vector<float> x(1, 0.0f);
+  uint32_t state = 99;
+  for (int i = 1; i < count; ++i) {
+    state = state * 1664525u + 1013904223u;
+    const float v = std::ldexp(static_cast<float>(state >> 8), static_cast<int>(state % 121) - 84);
+    x.push_back(state & 0x80u ? -v : v);
+  }
+  return x;
+}
+
+TEST(ForEachWeightedAverage, RunningSumsGiveTheChainsBitsAndRunWhereProvenExact) {
+  struct Case {
+    const char* name;
+    std::vector<float> x;
+    bool exact;  // the running sum is expected on every bar with a window
+  };
+  const Case cases[] = {
+      {"bundled prices", TrueRanges(BundledPrices()), true},
+      {"random walk", TrueRanges(RandomWalk(5000, 40, 5)), true},
+      {"wide range", WideRange(3000), false},
+  };
+  // Fixed lengths, and a length that changes every 37 bars.
+  auto steady = [](int64_t n) { return [n](int32_t) { return n; }; };
+  auto changing = [](int32_t i) { return int64_t{1} + (i / 37) % 5 * 21; };
+  for (const Case& c : cases) {
+    const auto last = static_cast<int32_t>(c.x.size()) - 1;
+    for (int64_t length : {1, 2, 14, 200, 0}) {
+      auto windowOf = [&](int32_t i) { return length ? steady(length)(i) : changing(i); };
+      auto averages = [&](WindowSums sums, int32_t* running) {
+        std::vector<uint64_t> bits;
+        *running = ForEachWeightedAverage(
+            c.x.data(), 5, last, windowOf,
+            [&](int32_t i, int32_t j) { return windowOf(i) == windowOf(j); },
+            [&](int32_t, double a) { bits.push_back(std::bit_cast<uint64_t>(a)); }, sums);
+        return bits;
+      };
+      int32_t running = 0, plain = 0, windows = 0;
+      for (int32_t i = 5; i <= last; ++i) windows += i >= windowOf(i);
+      ASSERT_EQ(averages(WindowSums::kRunningWhereExact, &running),
+                averages(WindowSums::kChainOnly, &plain))
+          << c.name << ", length " << length;
+      EXPECT_EQ(plain, 0);
+      EXPECT_EQ(running, c.exact ? windows : 0) << c.name << ", length " << length;
     }
   }
 }

@@ -13,6 +13,7 @@
 
 #include "Exports.h"
 #include "IndicatorChart.h"
+#include "PriceSeries.h"
 #include "common/MSX_QMR_CommonFunc.h"
 #include "indicators/MSX_QMR_JTPO.h"
 
@@ -186,11 +187,14 @@ TEST_F(Jtpo, LengthZeroWithoutABarToComputeIsNoFault) {
 }
 
 TEST_F(Jtpo, ANaNPriceIsAFault) {
-  IndicatorChart c(Ramp(10, 1, 1), {3});
-  c.prices[6] = std::numeric_limits<float>::quiet_NaN();
-  EXPECT_EQ(FaultOf(c), "Invalid floating point operation");
-  EXPECT_EQ(c.R(5), 1.0f);
-  EXPECT_EQ(c.R(6), kPoison);
+  // A short window, and a long one whose rank trees stop before the NaN.
+  for (const auto& [length, nan] : {std::pair{3, 6}, std::pair{kJtpoRankTreeWindow, 40}}) {
+    IndicatorChart c(Ramp(60, 1, 1), {static_cast<float>(length)});
+    c.prices[static_cast<size_t>(nan)] = std::numeric_limits<float>::quiet_NaN();
+    EXPECT_EQ(FaultOf(c), "Invalid floating point operation");
+    EXPECT_EQ(c.R(nan - 1), 1.0f);
+    EXPECT_EQ(c.R(nan), kPoison);
+  }
 }
 
 TEST_F(Jtpo, WithTheCodePageFlagClearItComputesButAnswersMinusOne) {
@@ -268,22 +272,29 @@ std::vector<float> PlainJtpo(const std::vector<float>& prices, int32_t n) {
 
 TEST_F(Jtpo, MatchesThePlainSelectionSortBitForBit) {
   // A walk on a coarse grid, so that equal prices are frequent, with flat
-  // stretches that restart filling windows.
-  std::vector<float> prices;
+  // stretches that restart filling windows; the bundled prices; a random
+  // walk in cents with signed zeros among its prices.
+  std::vector<float> coarse;
   uint32_t state = 2024;
   float price = 20;
   for (int i = 0; i < 3000; ++i) {
     state = state * 1664525u + 1013904223u;
     if (i % 500 >= 8)
       price = std::max(1.0f, price + static_cast<float>(static_cast<int>(state >> 29) - 3) * 0.5f);
-    prices.push_back(price);
+    coarse.push_back(price);
   }
-  for (int32_t n : {3, 4, 5, 14, 50, 299, 300}) {
-    IndicatorChart c(prices, {static_cast<float>(n)});
-    ASSERT_EQ(c.Call(JTPO), 0) << n;
-    const std::vector<float> plain = PlainJtpo(prices, n);
-    for (int32_t i = 0; i < static_cast<int32_t>(prices.size()); ++i)
-      ASSERT_EQ(c.R(i), plain[static_cast<size_t>(i)]) << "n " << n << " bar " << i;
+  std::vector<float> cents = RandomWalk(4000, 3, 11).close;
+  for (size_t i = 0; i < cents.size(); i += 97) cents[i] = i % 2 ? 0.0f : -0.0f;
+  // Windows from kJtpoRankTreeWindow on take the rank trees, shorter ones
+  // the per-slot ranks.
+  for (const auto& prices : {coarse, BundledPrices().close, cents}) {
+    for (int32_t n : {3, 4, 5, 14, kJtpoRankTreeWindow - 1, kJtpoRankTreeWindow, 50, 299, 300}) {
+      IndicatorChart c(prices, {static_cast<float>(n)});
+      ASSERT_EQ(c.Call(JTPO), 0) << n;
+      const std::vector<float> plain = PlainJtpo(prices, n);
+      for (int32_t i = 0; i < static_cast<int32_t>(prices.size()); ++i)
+        ASSERT_EQ(c.R(i), plain[static_cast<size_t>(i)]) << "n " << n << " bar " << i;
+    }
   }
 }
 

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "BarSelection.h"
+#include "Bench.h"
 #include "Chart.h"
 #include "Csv.h"
 #include "Files.h"
@@ -247,6 +248,7 @@ CommandOutput RunCommand(const std::vector<std::string>& arguments) {
   if (arguments.front() == "--version") return {kExitOk, VersionText(), {}};
   CommandOutput output;
   try {
+    if (arguments.front() == "bench") return RunBench(arguments);
     const ParsedCommand parsed = Parse(arguments);
     if (parsed.command == "describe") return Describe(parsed);
     if (parsed.command == "batch")

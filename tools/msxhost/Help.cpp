@@ -1,5 +1,6 @@
 // The tester's own help: its commands, the formula language it reads and the
 // data files it takes.
+#include "Bench.h"
 #include "Cli.h"
 
 namespace msxhost {
@@ -24,6 +25,7 @@ std::string UsageText() {
          "  msxhost batch FORMULAS.txt --data FILE.csv [--svg FILE] [chart options]\n"
          "      The description, then each formula of FORMULAS.txt (one a line, # for\n"
          "      comments) over the same chart, under a line \"== FORMULA\".\n"
+         + BenchUsage() +
          "  msxhost help | --help | --version\n"
          "\n"
          "FORMULA: the library's functions, NRTR(C, 2), RENKO_WATR(C, 2, 10, Auto),\n"
