@@ -10,10 +10,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <barrier>
 #include <bit>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
+#include <mutex>
 #include <ostream>
 #include <set>
 #include <string>
@@ -38,6 +39,41 @@ using msxhost::JoinPath;
 constexpr int32_t kThreads = 8;
 constexpr int32_t kRounds = 16;
 constexpr int32_t kFirstBars = 200;  // a chart's bars in its first round
+
+// Every chart's round starts when every chart's has. A mutex and a condition
+// variable rather than std::barrier: the barrier of the MinGW runtime now and
+// then lost a wakeup under Wine and left the charts waiting for good.
+class RoundStart {
+ public:
+  explicit RoundStart(int32_t charts) : waiting_for_(charts), charts_(charts) {}
+  void ArriveAndWait() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    const int64_t round = round_;
+    if (--waiting_for_ == 0) {
+      NextRound();
+      return;
+    }
+    wake_.wait(lock, [&] { return round_ != round; });
+  }
+  // A chart that stopped: the others go on without it.
+  void ArriveAndDrop() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    --charts_;
+    if (--waiting_for_ == 0) NextRound();
+  }
+
+ private:
+  void NextRound() {
+    ++round_;
+    waiting_for_ = charts_;
+    wake_.notify_all();
+  }
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  int32_t waiting_for_;
+  int32_t charts_;
+  int64_t round_ = 0;
+};
 
 // What one call answered and left behind.
 struct Outcome {
@@ -179,11 +215,11 @@ enum class Workload { kEveryEntryPoint, kOrdersOnly };
 // One chart's rounds. With sync, every round starts when every chart's has.
 std::vector<Outcome> RunChart(const msxhost::LoadedLibrary& library, const msxhost::Chart& prices,
                               const ChartPlan& plan, Workload workload, int32_t rounds,
-                              std::barrier<>* sync) {
+                              RoundStart* sync) {
   std::vector<Outcome> outcomes;
   const std::string client = "CL_" + plan.symbol;
   for (int32_t round = 0; round < rounds; ++round) {
-    if (sync != nullptr) sync->arrive_and_wait();
+    if (sync != nullptr) sync->ArriveAndWait();
     const int32_t bars = kFirstBars + round;
     const msxhost::Chart chart = ChartOf(prices, plan, bars);
     const msxhost::ChartRecords records(chart);
@@ -287,7 +323,7 @@ std::vector<std::vector<Outcome>> RunTogether(const msxhost::LoadedLibrary& libr
                                               const std::vector<ChartPlan>& plans,
                                               Workload workload, int32_t rounds) {
   std::vector<std::vector<Outcome>> outcomes(plans.size());
-  std::barrier<> sync(static_cast<std::ptrdiff_t>(plans.size()));
+  RoundStart sync(static_cast<int32_t>(plans.size()));
   std::vector<std::thread> threads;
   for (std::size_t k = 0; k < plans.size(); ++k) {
     threads.emplace_back([&, k] {
@@ -295,7 +331,7 @@ std::vector<std::vector<Outcome>> RunTogether(const msxhost::LoadedLibrary& libr
         outcomes[k] = RunChart(library, prices, plans[k], workload, rounds, &sync);
       } catch (const std::exception& e) {
         outcomes[k].push_back(Answer(std::string("exception: ") + e.what(), -99));
-        sync.arrive_and_drop();  // the other charts go on without this one
+        sync.ArriveAndDrop();  // the other charts go on without this one
       }
     });
   }

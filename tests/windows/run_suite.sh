@@ -165,7 +165,8 @@ if [ "$arch" = win64 ]; then
   echo "== end-to-end suite under Wine (C locale, OEM code page 437)"
   # The full log: a test that dies leaves the tests before it in the log.
   e2e_c() {
-    LC_ALL=C MSX_EXPECT_OEM_CODE_PAGE=437 "$wine" "$build/msx_e2e_tests.exe" > "$out/e2e.txt" 2>&1
+    # A hang fails the step rather than the whole run.
+    LC_ALL=C MSX_EXPECT_OEM_CODE_PAGE=437 timeout 1800 "$wine" "$build/msx_e2e_tests.exe" > "$out/e2e.txt" 2>&1
   }
   # Once in a while Wine fails to start a program at all (an empty log, not
   # even the test runner's first line); that is Wine, not the suite: one
