@@ -113,19 +113,9 @@ def split_arguments(text):
 def ext_calls(guide):
     """Every ExtFml("MSX_QMR.NAME", ...) in the guide: (name, argument count)."""
     calls = []
-    for m in re.finditer(r'ExtFml\("MSX_QMR\.(\w+)"', guide):
-        i, depth, quoted = m.start() + len("ExtFml("), 1, False
-        start = i
-        while i < len(guide) and depth > 0:
-            c = guide[i]
-            if c == '"':
-                quoted = not quoted
-            elif not quoted and c == "(":
-                depth += 1
-            elif not quoted and c == ")":
-                depth -= 1
-            i += 1
-        calls.append((m.group(1), len(split_arguments(guide[start:i - 1])) - 1))
+    for formula in ext_formulas(guide):
+        name = re.match(r'ExtFml\("MSX_QMR\.(\w+)"', formula).group(1)
+        calls.append((name, len(split_arguments(formula[len("ExtFml("):-1])) - 1))
     return calls
 
 
