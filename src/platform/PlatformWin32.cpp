@@ -77,16 +77,19 @@ Status RenameNoReplace(const std::string& from, const std::string& to) {
 }
 
 namespace {
+// Writes the bytes at the handle's position in one write: the system's error,
+// or disk full for a write that stopped short.
+DWORD WriteAll(HANDLE h, std::string_view bytes) {
+  if (bytes.empty()) return ERROR_SUCCESS;
+  DWORD written = 0;
+  if (!WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+    return GetLastError();
+  return written == bytes.size() ? ERROR_SUCCESS : ERROR_HANDLE_DISK_FULL;
+}
+
 // Writes the bytes at the handle's position in one write and closes it.
 Status WriteAndClose(HANDLE h, std::string_view bytes) {
-  DWORD error = ERROR_SUCCESS;
-  if (!bytes.empty()) {
-    DWORD written = 0;
-    if (!WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
-      error = GetLastError();
-    else if (written != bytes.size())
-      error = ERROR_WRITE_FAULT;
-  }
+  const DWORD error = WriteAll(h, bytes);
   CloseHandle(h);
   return FromLastError(error);
 }
@@ -249,14 +252,7 @@ Status AppendToFile(const std::string& path, std::string_view bytes, int64_t* be
     return FromLastError(error);
   }
   if (before != nullptr) *before = start.QuadPart;
-  DWORD error = ERROR_SUCCESS;
-  if (!bytes.empty()) {
-    DWORD written = 0;
-    if (!WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
-      error = GetLastError();
-    else if (written != bytes.size())
-      error = ERROR_HANDLE_DISK_FULL;
-  }
+  const DWORD error = WriteAll(h, bytes);
   if (error != ERROR_SUCCESS && SetFilePointerEx(h, start, nullptr, FILE_BEGIN))
     SetEndOfFile(h);  // nothing of a failed line stays
   CloseHandle(h);
