@@ -35,6 +35,19 @@ struct FileLock {
 constinit std::mutex gFileLocksGuard;
 constinit FileLock* gFileLocks = nullptr;
 
+// The locks go with the library: when it is unloaded no call is running, so
+// none is held, and each one's memory is given back.
+struct FileLocksRelease {
+  ~FileLocksRelease() {
+    while (gFileLocks != nullptr) {
+      FileLock* const l = gFileLocks;
+      gFileLocks = l->next;
+      if (l->fd >= 0) close(l->fd);
+      delete l;
+    }
+  }
+} gFileLocksRelease;
+
 FileLock& FileLockFor(const std::string& path) {
   const std::lock_guard<std::mutex> guard(gFileLocksGuard);
   for (FileLock* l = gFileLocks; l != nullptr; l = l->next)
