@@ -95,8 +95,8 @@ class ExactGrid {
     const int zeros = std::countr_zero(mantissa);
     mantissa >>= zeros;
     shift += zeros;  // not below 0: u divides the largest value too
-    if (shift + std::bit_width(mantissa) > 53) return;
-    maxUnits_ = uint64_t{mantissa} << shift;
+    if (shift + static_cast<int32_t>(std::bit_width(mantissa)) > 53) return;
+    maxUnits_ = static_cast<int64_t>(uint64_t{mantissa} << shift);
   }
 
   // Whether every window of n terms of the scanned values sums exactly.

@@ -34,22 +34,22 @@ class JtpoRankTrees {
 
   // The price of bar b joins the window, or leaves it.
   void Add(int32_t b) {
-    const int32_t r = order_[b - from_];
+    const int32_t r = order_[At(b - from_)];
     const int32_t tau = b - from_;
     const Node below = Below(r);
-    const Node& same = same_[r];
+    const Node& same = same_[At(r)];
     total_ = {total_.count + 1, total_.time + tau};
     sum_ += int64_t{tau} * (2 + 2 * below.count + same.count) +
             2 * int64_t{total_.time - tau - below.time - same.time} + same.time;
     Update(r, 1, tau);
   }
   void Remove(int32_t b) {
-    const int32_t r = order_[b - from_];
+    const int32_t r = order_[At(b - from_)];
     const int32_t tau = b - from_;
     Update(r, -1, -tau);
     total_ = {total_.count - 1, total_.time - tau};
     const Node below = Below(r);
-    const Node& same = same_[r];
+    const Node& same = same_[At(r)];
     sum_ -= int64_t{tau} * (2 + 2 * below.count + same.count) +
             2 * int64_t{total_.time - below.time - same.time} + same.time;
   }
@@ -64,6 +64,8 @@ class JtpoRankTrees {
   }
 
  private:
+  static size_t At(int32_t i) { return static_cast<size_t>(i); }
+
   struct Node {
     int32_t count;
     int32_t time;  // at most 300 times below 65,500
@@ -73,17 +75,17 @@ class JtpoRankTrees {
   Node Below(int32_t r) const {
     Node s{0, 0};
     for (int32_t k = r - 1; k > 0; k &= k - 1) {
-      s.count += node_[k].count;
-      s.time += node_[k].time;
+      s.count += node_[At(k)].count;
+      s.time += node_[At(k)].time;
     }
     return s;
   }
   void Update(int32_t r, int32_t count, int32_t time) {
-    same_[r].count += count;
-    same_[r].time += time;
+    same_[At(r)].count += count;
+    same_[At(r)].time += time;
     for (int32_t k = r; k <= distinct_; k += k & -k) {
-      node_[k].count += count;
-      node_[k].time += time;
+      node_[At(k)].count += count;
+      node_[At(k)].time += time;
     }
   }
 
