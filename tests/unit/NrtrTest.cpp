@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Exports.h"
+#include "IndicatorChart.h"
 #include "Poison.h"
 #include "host/Export.h"
 #include "indicators/MSX_QMR_NRTR.h"
@@ -18,35 +19,18 @@ namespace {
 
 // One chart with Close, a constant Koefficient and High/Low ranges, calling
 // NRTR as the host does.
-struct NrtrChart {
-  std::vector<float> close = std::vector<float>(kMaxBars, 0.0f);
+struct NrtrChart : IndicatorChart {
   std::vector<float> koef = std::vector<float>(kMaxBars, 0.0f);
-  std::vector<float> out = std::vector<float>(kMaxBars, kPoison);
-  HostSeries p{close.data(), 0, -1};
   HostSeries k{koef.data(), 0, -1};
-  HostSeries result{out.data(), -77, -77};
-  HostDataRecord data{};
-  HostSeriesArgs series{};
-  HostNumericArgs numeric{};
-  HostStringArgs strings{};
-  HostCustomArgs custom{};
-  ResultRec rec{&result, {}};
 
-  NrtrChart(std::vector<float> prices, float percent) {
-    std::copy(prices.begin(), prices.end(), close.begin());
+  NrtrChart(const std::vector<float>& closes, float percent) : IndicatorChart(closes, {}) {
     std::fill(koef.begin(), koef.end(), percent);
-    const int32_t last = static_cast<int32_t>(prices.size()) - 1;
-    p = {close.data(), 0, last};
-    k = {koef.data(), 0, last};
-    data.high = {close.data(), 0, last};
-    data.low = {close.data(), 0, last};
-    series.items[0] = &p;
+    k.last = price.last;
+    data.high = data.low = price;
     series.items[1] = &k;
     series.count = 2;
-    std::strcpy(rec.szExtendedError, "poison");
   }
-  int32_t Call() { return NRTR(&data, &series, &numeric, &strings, &custom, &rec); }
-  float R(int i) const { return out[static_cast<size_t>(i)]; }
+  int32_t Call() { return IndicatorChart::Call(NRTR); }
 };
 
 TEST(Nrtr, ConstantPriceStaysUndecidedAboveThePrice) {
@@ -92,7 +76,7 @@ TEST(Nrtr, ADownPhaseTrailsTheLowestPrice) {
 
 TEST(Nrtr, ASingleBarRangeGivesAnEmptyResult) {
   NrtrChart c({100, 42}, 2.0f);
-  c.p.last = c.k.last = c.data.high.last = c.data.low.last = 0;
+  c.price.last = c.k.last = c.data.high.last = c.data.low.last = 0;
   ASSERT_EQ(c.Call(), 0);
   EXPECT_EQ(c.R(1), 0.0f);
   EXPECT_EQ(c.R(2), kPoison);
@@ -102,8 +86,8 @@ TEST(Nrtr, ASingleBarRangeGivesAnEmptyResult) {
 
 TEST(Nrtr, TheResultCoversTheCommonRangeOfAllFourSeries) {
   NrtrChart c(std::vector<float>(20, 50.0f), 2.0f);
-  c.data.high = {c.close.data(), 4, 15};
-  c.data.low = {c.close.data(), 2, 17};
+  c.data.high = {c.prices.data(), 4, 15};
+  c.data.low = {c.prices.data(), 2, 17};
   c.k.last = 16;
   ASSERT_EQ(c.Call(), 0);
   EXPECT_EQ(c.result.first, 5);
@@ -114,8 +98,8 @@ TEST(Nrtr, TheResultCoversTheCommonRangeOfAllFourSeries) {
 
 TEST(Nrtr, ALastIndexBeyondTheArrayFailsAfterWritingUpTo65499) {
   NrtrChart c({}, 2.0f);
-  std::fill(c.close.begin(), c.close.end(), 10.0f);
-  c.p = c.k = c.data.high = c.data.low = HostSeries{c.close.data(), 65490, 65500};
+  std::fill(c.prices.begin(), c.prices.end(), 10.0f);
+  c.price = c.k = c.data.high = c.data.low = HostSeries{c.prices.data(), 65490, 65500};
   c.k.values = c.koef.data();
   ASSERT_EQ(c.Call(), -1);
   EXPECT_STREQ(c.rec.szExtendedError, "ResultRec.szExtendedError");
@@ -131,7 +115,7 @@ TEST(Nrtr, NegativeOrTooLargeIndexesFailWithTheFixedText) {
     EXPECT_EQ(c.result.first, -77);
   };
   NrtrChart allNegative(std::vector<float>(8, 1.0f), 2.0f);
-  allNegative.p.first = allNegative.k.first = -1;
+  allNegative.price.first = allNegative.k.first = -1;
   allNegative.data.high.first = allNegative.data.low.first = -3;
   expectFault(allNegative);
   NrtrChart noLast(std::vector<float>(8, 1.0f), 2.0f);
@@ -144,7 +128,7 @@ TEST(Nrtr, NegativeOrTooLargeIndexesFailWithTheFixedText) {
 
 TEST(Nrtr, NaNInputIsAFault) {
   NrtrChart c({10, 11, 12, 13}, 2.0f);
-  c.close[2] = std::numeric_limits<float>::quiet_NaN();
+  c.prices[2] = std::numeric_limits<float>::quiet_NaN();
   EXPECT_EQ(c.Call(), -1);
   EXPECT_EQ(c.R(1), 11.22f);  // written before the fault, stays
   EXPECT_EQ(c.result.last, -77);
