@@ -88,28 +88,26 @@ class Parser {
            !IsNameChar(Peek(word.size()));
   }
 
-  FormulaNode ParseOr(int depth) {
-    FormulaNode left = ParseAnd(depth);
+  // LEFT (WORD RIGHT)*, left to right, each side parsed by next.
+  template <class Next>
+  FormulaNode ParseWordChain(std::string_view word, int depth, Next next) {
+    FormulaNode left = next(depth);
     while (true) {
       SkipBlanks();
-      if (!AtWord("or")) return left;
+      if (!AtWord(word)) return left;
       const std::size_t at = pos_;
-      pos_ += 2;
-      FormulaNode right = ParseAnd(depth);
-      left = Operator("or", at, {std::move(left), std::move(right)});
+      pos_ += word.size();
+      FormulaNode right = next(depth);
+      left = Operator(std::string(word), at, {std::move(left), std::move(right)});
     }
   }
 
+  FormulaNode ParseOr(int depth) {
+    return ParseWordChain("or", depth, [this](int d) { return ParseAnd(d); });
+  }
+
   FormulaNode ParseAnd(int depth) {
-    FormulaNode left = ParseNot(depth);
-    while (true) {
-      SkipBlanks();
-      if (!AtWord("and")) return left;
-      const std::size_t at = pos_;
-      pos_ += 3;
-      FormulaNode right = ParseNot(depth);
-      left = Operator("and", at, {std::move(left), std::move(right)});
-    }
+    return ParseWordChain("and", depth, [this](int d) { return ParseNot(d); });
   }
 
   FormulaNode ParseNot(int depth) {
