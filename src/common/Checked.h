@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <initializer_list>
 #include <limits>
 
 #include "common/Fault.h"
@@ -147,6 +148,27 @@ struct HostBars {
   int32_t stop;
 };
 
+// The valid range of a series whose first and last index must both lie at
+// 0 or above: a negative one is a range fault.
+inline BarRange ValidRangeOf(const HostSeries& s) {
+  if (s.first < 0 || s.last < 0) RaiseFault(kRangeCheckError);
+  return {s.first, s.last};
+}
+
+// The writers' and the trading functions' bars: `from` narrowed by each
+// series in turn. A series' first index can only raise the first bar; its
+// last index lowers the last bar only when the series' own range is not
+// empty.
+inline BarRange NarrowedRange(BarRange from, std::initializer_list<const HostSeries*> series) {
+  for (const HostSeries* s : series) {
+    if (s->first > from.first) from.first = s->first;
+    if (s->last >= s->first && s->last < from.last) from.last = s->last;
+  }
+  return from;
+}
+
+// The indicators' bars: the largest first index and the smallest last index
+// of the series.
 template <class... S>
 BarRange CommonRange(const HostSeries& s0, const S&... rest) {
   BarRange r{s0.first, s0.last};

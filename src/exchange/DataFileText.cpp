@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "common/Fault.h"
-#include "exchange/NumberText.h"
+#include "common/NumberText.h"
 
 namespace msx {
 
@@ -63,17 +63,6 @@ std::string ReaderPeriodText(const HostDataRecord& data) {
 
 std::string_view SymbolText(const HostDataRecord& data) {
   return data.symbol == nullptr ? std::string_view() : std::string_view(data.symbol);
-}
-
-BarRange WriterRange(std::initializer_list<const HostSeries*> series) {
-  const HostSeries& head = **series.begin();
-  BarRange r{head.first, head.last};
-  if (r.first < 0 || r.last < 0) RaiseFault(kRangeCheckError);
-  for (const HostSeries* s : series) {
-    if (s->first > r.first) r.first = s->first;
-    if (s->last >= s->first && s->last < r.last) r.last = s->last;
-  }
-  return r;
 }
 
 namespace {

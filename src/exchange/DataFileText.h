@@ -36,13 +36,6 @@ char PeriodLetter(const HostDataRecord& data);
 // The symbol text of the chart; empty when the host gives none.
 std::string_view SymbolText(const HostDataRecord& data);
 
-// The bars a writer stores: from the first series' range, narrowed by each
-// series in turn to where all are valid. A series' first index can only
-// raise the first bar; its last index lowers the last bar only when the
-// series' own range is not empty. A negative first or last index of the
-// first series is a range fault.
-BarRange WriterRange(std::initializer_list<const HostSeries*> series);
-
 // A bar's date and time as the basic layout writes them: "%.8d,%.7d".
 void AppendBasicDateTime(std::string& out, int32_t date, int32_t time);
 

@@ -1,6 +1,6 @@
 #include "exchange/DateTimePattern.h"
 
-#include "exchange/NumberText.h"
+#include "common/NumberText.h"
 
 namespace msx {
 namespace {

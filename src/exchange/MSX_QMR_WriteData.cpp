@@ -9,7 +9,7 @@
 
 #include "common/HostCall.h"
 #include "exchange/DataFileText.h"
-#include "exchange/NumberText.h"
+#include "common/NumberText.h"
 
 namespace msx {
 namespace {
@@ -42,7 +42,7 @@ constinit const FunctionTable kWriteDataTable{
 
 BarRange ComputeWriteData(const HostDataRecord& data, const HostSeries& values,
                           std::string_view fileTemplate, float* out, FileService& files) {
-  const BarRange range = WriterRange({&values});
+  const BarRange range = ValidRangeOf(values);
   std::string content;
   if (range.last >= range.first) {
     const HostBars bars(range.first, range.last);

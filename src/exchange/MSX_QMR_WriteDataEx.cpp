@@ -12,7 +12,7 @@
 #include "common/MSX_QMR_CommonFunc.h"
 #include "exchange/DataFileText.h"
 #include "exchange/DateTimePattern.h"
-#include "exchange/NumberText.h"
+#include "common/NumberText.h"
 #include "exchange/ValuePattern.h"
 
 namespace msx {
@@ -56,8 +56,10 @@ BarRange ComputeWriteDataEx(const HostDataRecord& data,
                             const HostSeries* const (&series)[kWriteDataExSeries],
                             std::string_view format, std::string_view fileTemplate, float* out,
                             FileService& files, const platform::LocaleFormats* locale) {
+  // From the first series' range, narrowed to where all seven are valid.
   const BarRange range =
-      WriterRange({series[0], series[1], series[2], series[3], series[4], series[5], series[6]});
+      NarrowedRange(ValidRangeOf(*series[0]),
+                    {series[1], series[2], series[3], series[4], series[5], series[6]});
   const LinePatterns patterns = SplitFormatString(format);
   std::optional<platform::LocaleFormats> userLocale;
   if (locale == nullptr && (!patterns.dateTime.empty() || !patterns.values.empty()))

@@ -1,7 +1,7 @@
 #include "exchange/ValuePattern.h"
 
 #include "common/Fault.h"
-#include "exchange/NumberText.h"
+#include "common/NumberText.h"
 
 namespace msx {
 namespace {

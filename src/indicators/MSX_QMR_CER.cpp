@@ -101,7 +101,8 @@ BarRange ComputeCer(const HostSeries& price, float length, const HostSeries& hos
   Fault fault("");
   int32_t i = s;
   try {
-    for (; i <= last; ++i) {
+    const HostBars bars(s, last);
+    for (; i <= bars.stop; ++i) {
       const float before = Operand(p[int64_t{i} - 2]);
       const float middle = Operand(p[int64_t{i} - 1]);
       const float now = Operand(p[i]);
@@ -111,6 +112,7 @@ BarRange ComputeCer(const HostSeries& price, float length, const HostSeries& hos
       const float w = StoreFloat(static_cast<long double>(peak) - trough);
       if (n > 0) q[static_cast<size_t>(i)] = static_cast<long double>(w) / n;
     }
+    bars.End();
   } catch (const Fault& f) {
     fault = f;
     failed = true;

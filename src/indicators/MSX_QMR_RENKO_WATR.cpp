@@ -91,9 +91,9 @@ constinit const FunctionTable kRenkoWatrTable{
 
 BarRange ComputeRenkoWatr(const HostSeries& close, float multiplier, float smooth, int32_t mode,
                           const HostDataRecord& chart, float* out) {
-  int32_t first = std::max(chart.close.first, close.first);
-  int32_t last = chart.close.last;
-  if (close.last >= close.first) last = std::min(last, close.last);
+  const BarRange bars = NarrowedRange({chart.close.first, chart.close.last}, {&close});
+  const int32_t first = bars.first;
+  const int32_t last = bars.last;
 
   const double k = multiplier;
   if (!(k >= 0)) RaiseFault(kKoefficientNotPositive);

@@ -5,10 +5,10 @@
 #include "trading/MSX_QMR_TradeFile.h"
 
 #include <algorithm>
-#include <charconv>
 
 #include "common/HostCall.h"
 #include "common/MSX_QMR_CommonFunc.h"
+#include "common/NumberText.h"
 #include "platform/Platform.h"
 
 namespace msx {
@@ -28,29 +28,23 @@ constexpr const char* kHelpLines[] = {
 
 std::string Decimal(int64_t v) { return std::to_string(v); }
 
-// Two digits, zero-padded; four for the year.
-void AppendPadded(std::string& s, int32_t v, int width) {
-  const std::string d = std::to_string(v);
-  if (static_cast<int>(d.size()) < width) s.append(static_cast<std::size_t>(width) - d.size(), '0');
-  s += d;
-}
-
-// "03/28/2002 14:05:09": the slashes fixed, the time separator the system's.
+// "03/28/2002 14:05:09": two digits each, four for the year; the slashes
+// fixed, the time separator the system's.
 std::string CreationTime() {
   const platform::LocalTime t = platform::CurrentLocalTime();
   const std::string sep = platform::UserLocaleFormats().timeSeparator;
   std::string s;
-  AppendPadded(s, t.month, 2);
+  AppendPaddedInt(s, t.month, 2);
   s += '/';
-  AppendPadded(s, t.day, 2);
+  AppendPaddedInt(s, t.day, 2);
   s += '/';
-  AppendPadded(s, t.year, 4);
+  AppendPaddedInt(s, t.year, 4);
   s += ' ';
-  AppendPadded(s, t.hour, 2);
+  AppendPaddedInt(s, t.hour, 2);
   s += sep;
-  AppendPadded(s, t.minute, 2);
+  AppendPaddedInt(s, t.minute, 2);
   s += sep;
-  AppendPadded(s, t.second, 2);
+  AppendPaddedInt(s, t.second, 2);
   return s;
 }
 
@@ -100,15 +94,12 @@ void AppendLineWithRetry(std::string_view line, const std::string& path) {
 
 void WriteTradeRow(const std::string& path, std::string_view strategy, std::string_view security,
                    int32_t position, int32_t entryDate, int32_t exitDate, double gain) {
-  char number[400];  // "%.4f" of any double fits
-  const auto [end, ec] =
-      std::to_chars(number, number + sizeof number, gain, std::chars_format::fixed, 4);
   std::string row;
   row.reserve(strategy.size() + security.size() + 48);
   row.append(strategy).append(",").append(security).append(",");
   row.append(Decimal(position)).append(",").append(Decimal(entryDate)).append(",");
   row.append(Decimal(exitDate)).append(",");
-  row.append(number, ec == std::errc{} ? static_cast<std::size_t>(end - number) : 0);
+  AppendPrintfFixed(row, gain, 4);
   AppendLineWithRetry(row, path);
 }
 
@@ -133,17 +124,11 @@ BarRange ComputeTradeFile(const HostDataRecord& data, const HostSeries& close,
                           const HostSeries& buySell, int32_t mode, const char* strategyText,
                           const TradeFileSettings& settings, float* out) {
   // The processed range: the chart's Close range, narrowed by each series
-  // argument (by its last index only when its own range is not empty).
-  if (data.close.first < 0 || data.close.last < 0) RaiseFault(kRangeCheckError);
-  BarRange range{data.close.first, data.close.last};
+  // argument. A series that lowers the last bar below 0 is a range fault.
+  BarRange range = ValidRangeOf(data.close);
   LogRange(range.first, range.last);
-  for (const HostSeries* s : {&close, &buySell}) {
-    range.first = std::max(range.first, s->first);
-    if (s->last >= s->first) {
-      if (s->last < 0) RaiseFault(kRangeCheckError);
-      range.last = std::min(range.last, s->last);
-    }
-  }
+  range = NarrowedRange(range, {&close, &buySell});
+  if (range.last < 0) RaiseFault(kRangeCheckError);
   LogRange(range.first, range.last);
 
   DiagnosticLog("Initializing inputs");
@@ -170,12 +155,13 @@ BarRange ComputeTradeFile(const HostDataRecord& data, const HostSeries& close,
   const SeriesIn price(close.values);
   const SeriesIn signal(buySell.values);
   const SeriesOut result(out);
-  for (int64_t i = range.first; i <= range.last; ++i) {
+  const HostBars bars(range.first, range.last);
+  for (int32_t i = range.first; i <= bars.stop; ++i) {
     result[i] = 0.0f;
     wanted = Wanted(RoundToInt64(signal[i]), mode, wanted);
     if (i == range.last && settings.closePositionAtLastBar) wanted = 0;
     if (wanted == position) continue;
-    const int32_t date = data.dates[CheckedIndex(i)].date;
+    const int32_t date = data.dates[i].date;
     const float p = price[i];
     if (position == 1 && entryPrice > 0) {
       WriteTradeRow(path, strategy, security, 1, entryDate, date,
@@ -195,6 +181,7 @@ BarRange ComputeTradeFile(const HostDataRecord& data, const HostSeries& close,
       position = wanted;
     }
   }
+  bars.End();
   LogRange(range.first, data.close.last);
   return range;
 }

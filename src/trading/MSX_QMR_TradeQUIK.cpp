@@ -29,6 +29,7 @@
 
 #include "common/HostCall.h"
 #include "common/MSX_QMR_CommonFunc.h"
+#include "common/NumberText.h"
 #include "platform/Platform.h"
 
 namespace msx {
@@ -111,15 +112,15 @@ std::string SecuritySectionName(const HostDataRecord& data) {
 }
 
 std::string FormatOrderPrice(double price) {
-  char buffer[400];  // fixed notation of any double with three decimals fits
-  const auto [end, ec] =
-      std::to_chars(buffer, buffer + sizeof buffer, price, std::chars_format::fixed, 3);
-  std::string s(buffer, ec == std::errc{} ? static_cast<std::size_t>(end - buffer) : 0);
+  // "0.###": three decimals, then the trailing zeros and a bare point left
+  // out; a price that rounds to zero carries no sign.
+  std::string s;
+  AppendFixed(s, price, 3, {});
   if (s.find('.') != std::string::npos) {
     while (s.back() == '0') s.pop_back();
     if (s.back() == '.') s.pop_back();
   }
-  return s == "-0" ? "0" : s;
+  return s;
 }
 
 std::string ExpandOrderTemplate(const std::string& templateText, const OrderFields& f) {
@@ -259,12 +260,9 @@ BarRange ComputeTradeQuik(const HostDataRecord& data, const TradeQuikInputs& in,
                           TradingSettings& settings, float* out) {
   const TradingSettings::Turn oneAtATime(settings);
   // The processed range: the chart's Close range, narrowed by each series
-  // argument (by its last index only when its own range is not empty).
-  BarRange range{data.close.first, data.close.last};
-  for (const HostSeries* s : {in.shortLong, in.price, in.quantity}) {
-    range.first = std::max(range.first, s->first);
-    if (s->last >= s->first) range.last = std::min(range.last, s->last);
-  }
+  // argument.
+  const BarRange range =
+      NarrowedRange({data.close.first, data.close.last}, {in.shortLong, in.price, in.quantity});
   std::string account = Text(in.account);
   std::string clientCode = Text(in.clientCode);
   const int32_t ident = RoundToInt32(in.ident);
@@ -327,15 +325,16 @@ BarRange ComputeTradeQuik(const HostDataRecord& data, const TradeQuikInputs& in,
   int32_t direction = 0;
   double orderPrice = 0.0;
   int32_t total = 0;
-  std::optional<int64_t> orderBar;  // the bar of the latest order found
-  for (int64_t i = range.first; i <= range.last; ++i) {
+  std::optional<int32_t> orderBar;  // the bar of the latest order found
+  const HostBars bars(range.first, range.last);
+  for (int32_t i = range.first; i <= bars.stop; ++i) {
     const int32_t wanted = WantedPosition(shortLong[i]);
     const int32_t unit = RoundToInt32(quantity[i]);
     const double barPrice = price[i];
     if (lastDate >= 1 && wanted != previous) {
       const int32_t change = CheckedSub(wanted, previous);
       direction = change > 0 ? 1 : -1;
-      if (Newer(data.dates[CheckedIndex(i)], lastDate, lastTime)) {
+      if (Newer(data.dates[i], lastDate, lastTime)) {
         orderQuantity = CheckedMul(change > 0 ? change : -change, unit);
         orderPrice = barPrice;
         total = CheckedAdd(total, CheckedMul(orderQuantity, direction));
@@ -345,6 +344,7 @@ BarRange ComputeTradeQuik(const HostDataRecord& data, const TradeQuikInputs& in,
     result[i] = static_cast<float>(total);
     previous = wanted;
   }
+  bars.End();
 
   if (ident >= 1) {
     // A key that could not be stored would leave every bar unseen.

@@ -14,7 +14,7 @@
 #include "common/Fault.h"
 #include "exchange/MSX_QMR_ReadData.h"
 #include "exchange/MSX_QMR_WriteData.h"
-#include "exchange/NumberText.h"
+#include "common/NumberText.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "FuzzInput.h"
 #include "common/Fault.h"
-#include "exchange/NumberText.h"
+#include "common/NumberText.h"
 #include "exchange/ValuePattern.h"
 
 namespace {

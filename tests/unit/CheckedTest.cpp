@@ -49,6 +49,20 @@ TEST(CheckedIndex, OnlyTheHostArraysIndexesPass) {
   EXPECT_EQ(FaultOf([] { CheckedIndex(-1); }), kRangeCheckError);
 }
 
+TEST(BarRanges, NarrowedByEverySeriesAndNeverLoweredByAnEmptyOne) {
+  HostSeries s[7] = {{nullptr, 5, 100}, {nullptr, 7, 90},  {nullptr, 7, 100}, {nullptr, 7, 100},
+                     {nullptr, 7, 100}, {nullptr, 7, 100}, {nullptr, 9, 100}};
+  BarRange r = NarrowedRange(ValidRangeOf(s[0]), {&s[1], &s[2], &s[3], &s[4], &s[5], &s[6]});
+  EXPECT_EQ(r.first, 9);
+  EXPECT_EQ(r.last, 90);
+  HostSeries empty{nullptr, 20, 3};
+  r = NarrowedRange(ValidRangeOf(s[0]), {&empty});
+  EXPECT_EQ(r.first, 20);
+  EXPECT_EQ(r.last, 100);
+  for (HostSeries negative : {HostSeries{nullptr, -1, 10}, HostSeries{nullptr, 10, -1}})
+    EXPECT_EQ(FaultOf([&] { ValidRangeOf(negative); }), kRangeCheckError);
+}
+
 TEST(StoreFloat, NaNAndOverflowFault) {
   EXPECT_EQ(StoreFloat(97.9L), 97.9f);
   EXPECT_EQ(FaultOf([] { StoreFloat(std::nanl("")); }), kInvalidFloatOperation);

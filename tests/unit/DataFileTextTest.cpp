@@ -12,7 +12,7 @@
 
 #include "FaultOf.h"
 #include "exchange/DataFileText.h"
-#include "exchange/NumberText.h"
+#include "common/NumberText.h"
 
 namespace msx {
 namespace {
@@ -149,24 +149,6 @@ TEST(DataLines, CrLfLoneCrAndLoneLfEndLines) {
   EXPECT_EQ(Lines("a\rb\nc"), (V{"a", "b", "c"}));
   EXPECT_EQ(Lines("a\n\rb"), (V{"a", "", "b"}));                     // LF CR is two ends
   EXPECT_EQ(Lines(std::string("a\r\nb\0c\r\n", 8)), (V{"a", "b"}));  // NUL ends the text
-}
-
-TEST(WriterRange, AllSeriesValidAndEmptySeriesNeverLowerTheLast) {
-  HostSeries s[7] = {{nullptr, 5, 100}, {nullptr, 7, 90},  {nullptr, 7, 100}, {nullptr, 7, 100},
-                     {nullptr, 7, 100}, {nullptr, 7, 100}, {nullptr, 9, 100}};
-  BarRange r = WriterRange({&s[0], &s[1], &s[2], &s[3], &s[4], &s[5], &s[6]});
-  EXPECT_EQ(r.first, 9);
-  EXPECT_EQ(r.last, 90);
-  HostSeries empty{nullptr, 20, 3};
-  r = WriterRange({&s[0], &empty});
-  EXPECT_EQ(r.first, 20);
-  EXPECT_EQ(r.last, 100);
-  HostSeries negative{nullptr, -1, 10};
-  EXPECT_EQ(FaultOf([&] { WriterRange({&negative}); }), kRangeCheckError);
-  HostSeries one{nullptr, 10, 19};
-  r = WriterRange({&one});
-  EXPECT_EQ(r.first, 10);
-  EXPECT_EQ(r.last, 19);
 }
 
 }  // namespace

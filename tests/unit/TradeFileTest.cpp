@@ -2,13 +2,37 @@
 // rounding of the signal, ClosePositionAtLastBar, the entry-price rule, the
 // processed range, whole lines, and the fault paths.
 #include <cmath>
+#include <cstdio>
 #include <limits>
+#include <random>
 
 #include "TradingFixture.h"
+#include "common/NumberText.h"
 #include "trading/MSX_QMR_TradeFile.h"
 
 namespace msx {
 namespace {
+
+// The gain column is the C library's "%.4f", whatever the gain: the sign of
+// a loss that rounds to zero, the halfway cases, huge values and the values
+// that are no numbers.
+TEST(TradeRow, TheGainIsTheCLibrarysFourDecimals) {
+  std::vector<double> gains = {0.052,  -0.00001, 0.00005, 0.00015, -0.99995, 1e300, -1e-300,
+                               0.0,    -0.0,     std::numeric_limits<double>::infinity(),
+                               -std::numeric_limits<double>::infinity(),
+                               std::numeric_limits<double>::quiet_NaN(),
+                               -std::numeric_limits<double>::quiet_NaN()};
+  std::mt19937_64 random(7);
+  std::uniform_real_distribution<double> spread(-2.0, 2.0);
+  for (int32_t k = 0; k < 2000; ++k) gains.push_back(spread(random));
+  for (const double gain : gains) {
+    char expected[400];
+    std::snprintf(expected, sizeof expected, "%.4f", gain);
+    std::string row;
+    AppendPrintfFixed(row, gain, 4);
+    EXPECT_EQ(row, expected) << gain;
+  }
+}
 
 class TradeFileCall : public TradingTest {
  protected:

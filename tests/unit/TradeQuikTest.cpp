@@ -153,6 +153,7 @@ TEST_F(TradeQuikCall, MarketOrdersPricesAndTheTemplate) {
   EXPECT_EQ(FormatOrderPrice(101.5), "101.5");
   EXPECT_EQ(FormatOrderPrice(12), "12");
   EXPECT_EQ(FormatOrderPrice(0.0004), "0");
+  EXPECT_EQ(FormatOrderPrice(-0.0004), "0");
   EXPECT_EQ(FormatOrderPrice(-2.25), "-2.25");
   EXPECT_EQ(FormatOrderPrice(1e9), "1000000000");
 }

@@ -1,5 +1,6 @@
-#include "exchange/NumberText.h"
+#include "common/NumberText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -219,17 +220,33 @@ void AppendScientific(std::string& out, double v, int32_t precision) {
   AppendExponent(out, d.exponent - 1, true, 3);
 }
 
+namespace {
+
+// Fixed notation of v with `decimals` decimals (at most 18). A double has at
+// most 309 integer digits.
+constexpr std::size_t kFixedCapacity = 309 + 2 + 18 + 1;
+std::string_view FixedText(char (&buffer)[kFixedCapacity], double v, int32_t decimals) {
+  decimals = std::clamp(decimals, 0, 18);
+  const auto r = std::to_chars(buffer, buffer + kFixedCapacity, v, std::chars_format::fixed,
+                               decimals);
+  return {buffer, static_cast<std::size_t>(r.ptr - buffer)};
+}
+
+}  // namespace
+
 void AppendFixed(std::string& out, double v, int32_t decimals, std::string_view thousandSeparator) {
   if (AppendNonFinite(out, v)) return;
-  // A float widened to double has at most 39 integer digits; 18 decimals at most.
-  char buffer[96];
-  const auto r = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(v),
-                               std::chars_format::fixed, decimals);
-  const std::string_view text(buffer, static_cast<std::size_t>(r.ptr - buffer));
+  char buffer[kFixedCapacity];
+  const std::string_view text = FixedText(buffer, std::fabs(v), decimals);
   if (v < 0 && text.find_first_of("123456789") != std::string_view::npos) out += '-';
   const std::size_t point = text.find('.');
   AppendGrouped(out, text.substr(0, point), thousandSeparator);
   if (point != std::string_view::npos) out.append(text.substr(point));
+}
+
+void AppendPrintfFixed(std::string& out, double v, int32_t decimals) {
+  char buffer[kFixedCapacity];
+  out.append(FixedText(buffer, v, decimals));
 }
 
 }  // namespace msx

@@ -1,6 +1,6 @@
-// Number text of the data files and of the value patterns. Locale-free: the
-// decimal point is always "." and digits come from std::to_chars, correctly
-// rounded from the binary value.
+// Number text: of the data files, of the value patterns, of the trade rows
+// and of the order lines. Locale-free: the decimal point is always "." and
+// digits come from std::to_chars, correctly rounded from the binary value.
 #pragma once
 
 #include <cstddef>
@@ -49,5 +49,10 @@ void AppendScientific(std::string& out, double v, int32_t precision);
 // three with `thousandSeparator` (empty: no grouping). A result of only
 // zeros carries no minus sign.
 void AppendFixed(std::string& out, double v, int32_t decimals, std::string_view thousandSeparator);
+
+// The C library's "%.*f": fixed notation with `decimals` decimals, the sign
+// of a negative value kept even when its digits are all zeros ("-0.0000"),
+// and "inf", "-inf", "nan" or "-nan" for a value that is not finite.
+void AppendPrintfFixed(std::string& out, double v, int32_t decimals);
 
 }  // namespace msx
