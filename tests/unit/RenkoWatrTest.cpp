@@ -170,8 +170,21 @@ TEST(RenkoWatr, OtherFaultsGiveTheRuntimesMessage) {
   RenkoChart tiniestBrick({100, 100, 100, 1e30f, 1e30f}, 1e-30f, 1, RenkoMode::kUp);
   EXPECT_EQ(tiniestBrick.Call(), -1);
   EXPECT_STREQ(tiniestBrick.Error(), "Invalid floating point operation");
+  // A range past the arrays fails when the bars reach bar 65500, so a NaN
+  // price on a bar before it is the fault.
+  RenkoChart pastTheArrays(prices, 1, 3, RenkoMode::kBoth);
+  pastTheArrays.SetRange(65400, 65500);
+  *pastTheArrays.series.items[0] = pastTheArrays.data.close;
+  EXPECT_EQ(pastTheArrays.Call(), -1);
+  EXPECT_STREQ(pastTheArrays.Error(), "Range check error");
+  RenkoChart nanBeforeTheEnd(prices, 1, 3, RenkoMode::kBoth);
+  nanBeforeTheEnd.SetRange(65400, 65500);
+  *nanBeforeTheEnd.series.items[0] = nanBeforeTheEnd.data.close;
+  nanBeforeTheEnd.Close(65450) = kNaN;
+  EXPECT_EQ(nanBeforeTheEnd.Call(), -1);
+  EXPECT_STREQ(nanBeforeTheEnd.Error(), "Invalid floating point operation");
   for (RenkoChart* c : {&hugeSmooth, &nanSmooth, &startBeyond, &nanPrice, &negativeFirst,
-                        &tinyBrick, &tiniestBrick}) {
+                        &tinyBrick, &tiniestBrick, &pastTheArrays, &nanBeforeTheEnd}) {
     EXPECT_EQ(c->result.first, -77);
     EXPECT_TRUE(c->GuardsIntact());
   }
