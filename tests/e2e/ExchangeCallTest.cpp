@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,7 +22,6 @@ namespace {
 
 using msxhost::HostArguments;
 using msxhost::HostArray;
-using msxhost::HostResult;
 using msxhost::HostText;
 
 std::string FileText(const std::string& path) {
@@ -58,17 +56,11 @@ struct Chart {
   }
 };
 
-struct Call {
+struct Call : PoisonedResult {
   HostArguments args;
   std::vector<std::unique_ptr<HostArray>> series;
   std::vector<std::unique_ptr<HostText>> texts;
-  HostResult result;
 
-  Call() {
-    for (float& v : result.array().values()) v = kPoison;
-    result.array().SetRange(-9, -9);
-    std::strcpy(result.record()->szExtendedError, "poison");
-  }
   Call& Series(std::vector<float> values, int32_t first, int32_t last) {
     series.push_back(std::make_unique<HostArray>(0.0f));
     for (std::size_t i = 0; i < values.size(); ++i) series.back()->values()[i] = values[i];
@@ -82,12 +74,8 @@ struct Call {
     return *this;
   }
   int32_t Run(const char* name, const Chart& chart) {
-    return Library().Call(name, chart.data, args, *result.record());
+    return Library().Call(name, chart.data, args, *record());
   }
-  float R(int32_t i) const { return result.array().values()[static_cast<size_t>(i)]; }
-  int32_t First() const { return result.array().first(); }
-  int32_t Last() const { return result.array().last(); }
-  std::string Error() const { return result.extendedError(); }
 };
 
 std::vector<msx::HostDateTimeEntry> Days(int32_t firstDate, int32_t count) {

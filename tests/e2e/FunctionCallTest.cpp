@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -18,7 +17,6 @@ namespace {
 
 using msxhost::HostArguments;
 using msxhost::HostArray;
-using msxhost::HostResult;
 
 // A call with every record owned here, the result poisoned.
 struct Call {
@@ -28,7 +26,7 @@ struct Call {
   HostArray low{10.0f};
   msx::HostDataRecord data{};
   HostArguments args;
-  HostResult result;
+  PoisonedResult result;
 
   explicit Call(int32_t first, int32_t last) {
     for (HostArray* a : {&close, &percent, &high, &low}) a->SetRange(first, last);
@@ -36,14 +34,11 @@ struct Call {
     data.low = *low.series();
     args.AddSeries(close.series());
     args.AddSeries(percent.series());
-    for (float& v : result.array().values()) v = kPoison;
-    result.array().SetRange(-9, -9);
-    std::strcpy(result.record()->szExtendedError, "poison");
   }
   int32_t Run(const char* name = "NRTR") {
     return msxtest::Library().Call(name, data, args, *result.record());
   }
-  float R(int32_t i) const { return result.array().values()[static_cast<size_t>(i)]; }
+  float R(int32_t i) const { return result.R(i); }
 };
 
 TEST(NrtrCall, SetsValuesAndRange) {
@@ -103,9 +98,7 @@ TEST(CodePageFunctionCall, ComputeUnderAnyCodePageAndAnswerByIt) {
     args.AddSeries(price.series());
     args.AddNumber(5.0f);
     if (std::string(name) == "JMA") args.AddNumber(0.0f);
-    HostResult result;
-    result.array().SetRange(-9, -9);
-    std::strcpy(result.record()->szExtendedError, "poison");
+    PoisonedResult result;
     EXPECT_EQ(Library().Call(name, data, args, *result.record()), offered ? 0 : -1) << name;
     EXPECT_STREQ(result.record()->szExtendedError, "poison") << name;
     const bool jma = std::string(name) == "JMA";

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 
 #include "Files.h"
+#include "Poison.h"
 #include "platform/Platform.h"
 
 namespace msxtest {
@@ -13,6 +15,12 @@ namespace msxtest {
 const msxhost::LoadedLibrary& Library() {
   static const msxhost::LoadedLibrary library(msxhost::LoadedLibrary::DefaultPath());
   return library;
+}
+
+PoisonedResult::PoisonedResult() {
+  for (float& v : array().values()) v = msx::kPoison;
+  array().SetRange(-9, -9);
+  std::strcpy(record()->szExtendedError, "poison");
 }
 
 std::vector<std::string> CrLfLines(const std::string& text) {

@@ -3,14 +3,29 @@
 // of their own, for the tests whose functions write files beside it.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "HostRecords.h"
 #include "LoadedLibrary.h"
 
 namespace msxtest {
 
 const msxhost::LoadedLibrary& Library();
+
+// A result record as the tests hand it to a call: every value the poison,
+// the range -9..-9 and the error text "poison", so whatever a call writes
+// shows.
+class PoisonedResult : public msxhost::HostResult {
+ public:
+  PoisonedResult();
+  float R(int32_t i) const { return array().values()[static_cast<std::size_t>(i)]; }
+  int32_t First() const { return array().first(); }
+  int32_t Last() const { return array().last(); }
+  std::string Error() const { return extendedError(); }
+};
 
 // The lines of a CR LF text.
 std::vector<std::string> CrLfLines(const std::string& text);
