@@ -50,7 +50,7 @@ bool HandOffDataFile(const std::string& name, std::string content, FileService& 
 void PublishChartData(const HostDataRecord& data, std::string_view fileTemplate,
                       std::string content, FileService& files) {
   const std::string name =
-      ExpandDataFileName(fileTemplate, SymbolText(data), WriterPeriodText(data));
+      ExpandDataFileName(fileTemplate, SymbolText(data), PeriodTag(data));
   if (!HandOffDataFile(name, std::move(content), files)) RaiseWriteFault(kCannotWriteDataFile, name);
 }
 

@@ -35,30 +35,8 @@ std::string ExpandDataFileName(std::string_view fileTemplate, std::string_view s
   return name.empty() ? std::string(fileTemplate) : name;
 }
 
-char PeriodLetter(const HostDataRecord& data) { return static_cast<char>(data.period & 0xFF); }
-
-std::string WriterPeriodText(const HostDataRecord& data) {
-  const char letter = PeriodLetter(data);
-  switch (letter) {
-    case 'D':
-    case 'W':
-    case 'M':
-    case 'Q':
-    case 'Y':
-      return std::string(1, letter);
-    case 'I': {
-      if (data.interval == 0) return "T";
-      std::string text;
-      AppendPaddedInt(text, data.interval, 1);
-      return text;
-    }
-    default:
-      return {};
-  }
-}
-
 std::string ReaderPeriodText(const HostDataRecord& data) {
-  return PeriodLetter(data) == 'I' ? WriterPeriodText(data) : "D";
+  return PeriodLetter(data) == 'I' ? PeriodTag(data) : "D";
 }
 
 std::string_view SymbolText(const HostDataRecord& data) {

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/ChartPeriod.h"
 #include "common/Checked.h"
 #include "host/MSXStruct.h"
 
@@ -21,17 +22,9 @@ namespace msx {
 std::string ExpandDataFileName(std::string_view fileTemplate, std::string_view symbol,
                                std::string_view periodText);
 
-// The writers' period text: the letter of a D, W, M, Q or Y chart, the
-// interval of an intraday (I) chart in decimal ("T" for interval 0), empty
-// for any other letter.
-std::string WriterPeriodText(const HostDataRecord& data);
-
-// The reader's: "D" for every chart but an intraday one, which gives the
-// same as the writers'.
+// The reader's period text: "D" for every chart but an intraday one, which
+// gives its period tag as the writers do.
 std::string ReaderPeriodText(const HostDataRecord& data);
-
-// The chart's period letter (the low byte of the period field).
-char PeriodLetter(const HostDataRecord& data);
 
 // The symbol text of the chart; empty when the host gives none.
 std::string_view SymbolText(const HostDataRecord& data);

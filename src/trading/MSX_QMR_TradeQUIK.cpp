@@ -27,6 +27,7 @@
 #include <mutex>
 #include <optional>
 
+#include "common/ChartPeriod.h"
 #include "common/HostCall.h"
 #include "common/MSX_QMR_CommonFunc.h"
 #include "common/NumberText.h"
@@ -92,22 +93,8 @@ constinit const FunctionTable kTradeQuikTable{
 };
 
 std::string SecuritySectionName(const HostDataRecord& data) {
-  const char letter = static_cast<char>(data.period & 0xFF);
-  std::string tag;
-  switch (letter) {
-    case 'D':
-    case 'W':
-    case 'M':
-    case 'Q':
-    case 'Y':
-      tag = std::string(1, letter);
-      break;
-    case 'I':
-      tag = data.interval == 0 ? "T" : std::to_string(data.interval);
-      break;
-    default:
-      return {};
-  }
+  const std::string tag = PeriodTag(data);
+  if (tag.empty()) return {};
   return Text(data.securityPath) + "\\" + Text(data.symbol) + "(" + tag + ")";
 }
 

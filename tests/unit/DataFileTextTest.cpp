@@ -120,17 +120,17 @@ HostDataRecord Chart(char period, int32_t interval) {
 
 TEST(PeriodText, WritersAndReader) {
   for (char letter : {'D', 'W', 'M', 'Q', 'Y'}) {
-    EXPECT_EQ(WriterPeriodText(Chart(letter, 0)), std::string(1, letter));
+    EXPECT_EQ(PeriodTag(Chart(letter, 0)), std::string(1, letter));
     EXPECT_EQ(ReaderPeriodText(Chart(letter, 5)), "D");
   }
-  EXPECT_EQ(WriterPeriodText(Chart('I', 5)), "5");
+  EXPECT_EQ(PeriodTag(Chart('I', 5)), "5");
   EXPECT_EQ(ReaderPeriodText(Chart('I', 5)), "5");
-  EXPECT_EQ(WriterPeriodText(Chart('I', 0)), "T");
+  EXPECT_EQ(PeriodTag(Chart('I', 0)), "T");
   EXPECT_EQ(ReaderPeriodText(Chart('I', 0)), "T");
-  EXPECT_EQ(WriterPeriodText(Chart('I', -3)), "-3");
-  EXPECT_EQ(WriterPeriodText(Chart('X', 0)), "");
+  EXPECT_EQ(PeriodTag(Chart('I', -3)), "-3");
+  EXPECT_EQ(PeriodTag(Chart('X', 0)), "");
   EXPECT_EQ(ReaderPeriodText(Chart('X', 0)), "D");
-  EXPECT_EQ(WriterPeriodText(Chart('d', 0)), "");  // the letters are upper case
+  EXPECT_EQ(PeriodTag(Chart('d', 0)), "");  // the letters are upper case
 }
 
 std::vector<std::string> Lines(std::string text) {

@@ -1128,7 +1128,7 @@ class HostileHost : public ::testing::Test {
     if (c.data == nullptr || !fileTemplate) return;
     const HostDataRecord& d = *c.data;
     const std::string name = ExpandDataFileName(*fileTemplate, SymbolText(d),
-                                                writer ? WriterPeriodText(d) : ReaderPeriodText(d));
+                                                writer ? PeriodTag(d) : ReaderPeriodText(d));
     if (name.empty() || name.find('/') != std::string::npos) return;
     if (writer) {
       if (r.OneIn(3)) Plant(name + ".out", DrawText(r, TextUse::kText, false));
