@@ -8,6 +8,7 @@
 #include "Cli.h"
 #include "Csv.h"
 #include "Files.h"
+#include "LibraryFixture.h"
 #include "TimeAxis.h"
 
 namespace msxtest {
@@ -33,12 +34,12 @@ struct PaneCase {
 class ChartPanes : public ::testing::TestWithParam<PaneCase> {};
 
 TEST_P(ChartPanes, PriceResultsOverThePriceOscillatorsBelowWithAZeroLine) {
-  const std::string svg = ::testing::TempDir() + "chart_panes.svg";
+  const std::string svg = OwnTempPath("chart_panes_", ".svg");
   std::vector<std::string> arguments{"calc"};
   for (const std::string& f : GetParam().formulas) arguments.push_back(f);
   std::string data = Data();
   if (!GetParam().csv.empty()) {
-    data = ::testing::TempDir() + "chart_panes.csv";
+    data = OwnTempPath("chart_panes_", ".csv");
     msxhost::WriteWholeFile(data, GetParam().csv);
   }
   for (const std::string& a : {std::string("--data"), data, std::string("--svg"), svg})

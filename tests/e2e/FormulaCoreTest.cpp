@@ -8,6 +8,7 @@
 
 #include "Cli.h"
 #include "Files.h"
+#include "LibraryFixture.h"
 #include "Text.h"
 
 namespace msxtest {
@@ -32,7 +33,7 @@ void PrintTo(const Worked& w, std::ostream* os) { *os << w.formula; }
 class FormulaCore : public ::testing::TestWithParam<Worked> {};
 
 TEST_P(FormulaCore, MatchesTheHandWorkedSeries) {
-  const std::string csv = ::testing::TempDir() + "formula_core.csv";
+  const std::string csv = OwnTempPath("formula_core_", ".csv");
   msxhost::WriteWholeFile(csv, kBars);
   const msxhost::CommandOutput o = msxhost::RunCommand({"calc", GetParam().formula, "--data", csv});
   ASSERT_EQ(o.exitCode, 0) << o.err;

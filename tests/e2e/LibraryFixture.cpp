@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <filesystem>
 
 #include "Files.h"
@@ -21,6 +22,12 @@ PoisonedResult::PoisonedResult() {
   for (float& v : array().values()) v = msx::kPoison;
   array().SetRange(-9, -9);
   std::strcpy(record()->szExtendedError, "poison");
+}
+
+std::string OwnTempPath(const std::string& stem, const std::string& suffix) {
+  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  const std::string name = std::string(test->test_suite_name()) + "." + test->name();
+  return ::testing::TempDir() + stem + std::to_string(std::hash<std::string>{}(name)) + suffix;
 }
 
 std::vector<std::string> CrLfLines(const std::string& text) {

@@ -27,6 +27,10 @@ class PoisonedResult : public msxhost::HostResult {
   std::string Error() const { return extendedError(); }
 };
 
+// A temporary path of the running test's own, `stem` + a number + `suffix`:
+// ctest runs the cases of one parameterised test at once.
+std::string OwnTempPath(const std::string& stem, const std::string& suffix);
+
 // The lines of a CR LF text.
 std::vector<std::string> CrLfLines(const std::string& text);
 

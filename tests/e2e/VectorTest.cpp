@@ -40,7 +40,7 @@ TEST_P(Vectors, MatchesTheExpectedResult) {
       std::filesystem::current_path(folder);
     }
     ~InFolder() { std::filesystem::current_path(before); }
-  } const written(::testing::TempDir() + "vector_files");
+  } const written(OwnTempPath("vector_files_", ""));
   if (!v.error.empty()) {
     try {
       msxhost::EvaluateFormula(v.formula, chart, Library());
