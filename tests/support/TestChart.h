@@ -1,6 +1,8 @@
 // A chart as the host hands it to a function: the data record's price
-// arrays, the argument records, and a result array with guard values on both
-// sides, so that a write outside the host's 65,500 bars shows.
+// arrays, dates and names, the argument records, and a result array with
+// guard values on both sides, so that a write outside the host's 65,500 bars
+// shows. Every array is on fenced pages, so a reach far past it stops the
+// test where it happens.
 #pragma once
 
 #include <sys/mman.h>
@@ -12,7 +14,9 @@
 #include <cstdint>
 #include <cstring>
 #include <deque>
+#include <initializer_list>
 #include <new>
+#include <string>
 #include <type_traits>
 #include <vector>
 
@@ -149,31 +153,55 @@ inline std::vector<float> RandomWalk(size_t n, uint32_t seed, float start = 50, 
   return prices;
 }
 
+// The result range before a call: a call that faults leaves it so.
+inline constexpr int32_t kUnsetIndex = -77;
+
 class TestChart {
  public:
   // Bars 0 to closes.size() - 1; high and low spread above and below the
-  // close. Every array is the host's full length.
-  explicit TestChart(const std::vector<float>& closes, float spread = 0) {
-    for (size_t i = 0; i < closes.size(); ++i) {
-      close_[i] = closes[i];
-      high_[i] = closes[i] + spread;
-      low_[i] = closes[i] - spread;
-    }
+  // close. Bar i is dated 2024-01-01 + i (a date only as the host gives it),
+  // time 0; the security is SEC1 in C:\Data, daily. Every array is the
+  // host's full length.
+  explicit TestChart(const std::vector<float>& closes = {}, float spread = 0) {
+    SetCloses(closes, spread);
+    for (int32_t i = 0; i < kMaxBars; ++i) dates_[static_cast<size_t>(i)] = {20240101 + i, 0};
+    data.dates = dates_.data();
+    data.securityName = Text("SEC1");
+    data.symbol = Text("SEC1");
+    data.securityPath = Text("C:\\Data");
+    data.period = 'D';
     result.values = out_.data();
     std::strcpy(rec.szExtendedError, "poison");
-    data.close = {close_.data(), 0, static_cast<int32_t>(closes.size()) - 1};
-    data.high = {high_.data(), 0, data.close.last};
-    data.low = {low_.data(), 0, data.close.last};
+  }
+  // The chart of an indicator over the price and numbers: the close as
+  // series argument 0, then the numbers.
+  TestChart(const std::vector<float>& closes, std::initializer_list<float> numbers)
+      : TestChart(closes) {
+    AddClose();
+    for (float n : numbers) AddNumber(n);
   }
 
   // The records point into the chart: it stays where it was made.
   TestChart(const TestChart&) = delete;
   TestChart& operator=(const TestChart&) = delete;
 
-  // The chart's own series.
+  // The chart's own series and dates.
   float& Close(size_t i) { return close_[i]; }
   float& High(size_t i) { return high_[i]; }
   float& Low(size_t i) { return low_[i]; }
+  HostDateTimeEntry& Date(size_t i) { return dates_[i]; }
+  // New closes from bar 0 on, high and low spread around them, the range of
+  // all three theirs.
+  void SetCloses(const std::vector<float>& closes, float spread = 0) {
+    for (size_t i = 0; i < closes.size(); ++i) {
+      close_[i] = closes[i];
+      high_[i] = closes[i] + spread;
+      low_[i] = closes[i] - spread;
+    }
+    data.close = {close_.data(), 0, static_cast<int32_t>(closes.size()) - 1};
+    data.high = {high_.data(), 0, data.close.last};
+    data.low = {low_.data(), 0, data.close.last};
+  }
   // Sets the valid range of the chart's close, high and low.
   void SetRange(int32_t first, int32_t last) {
     for (HostSeries* s : {&data.close, &data.high, &data.low}) {
@@ -181,6 +209,14 @@ class TestChart {
       s->last = last;
     }
   }
+  // The same, and series argument 0's range with them.
+  void SetPriceRange(int32_t first, int32_t last) {
+    SetRange(first, last);
+    Arg(0).first = first;
+    Arg(0).last = last;
+  }
+  // A copy of text that lives as long as the chart, for the records.
+  char* Text(const std::string& text) { return texts_.emplace_back(text).data(); }
 
   // A series argument over the given bars, or a constant over first..last.
   HostSeries& AddSeries(const std::vector<float>& values, int32_t first = 0) {
@@ -196,6 +232,18 @@ class TestChart {
   HostSeries& AddClose() { return Add(data.close); }
   void AddNumber(float v) { numeric.items[numeric.count++] = v; }
   void AddCustom(int32_t id) { custom.items[custom.count++] = id; }
+  // The string arguments, in place of those before.
+  void SetTexts(const std::vector<std::string>& texts) {
+    strings.count = 0;
+    for (const std::string& t : texts) strings.items[strings.count++] = Text(t);
+  }
+  HostSeries& Arg(int32_t i) { return *series.items[i]; }
+  // New values of a series from bar 0 on, its range with them.
+  void SetValues(HostSeries& s, const std::vector<float>& values) {
+    std::copy(values.begin(), values.end(), s.values);
+    s.first = 0;
+    s.last = static_cast<int32_t>(values.size()) - 1;
+  }
 
   int32_t Call(HostFunction f) { return f(&data, &series, &numeric, &strings, &custom, &rec); }
 
@@ -208,14 +256,14 @@ class TestChart {
     return bars;
   }
   bool GuardsIntact() const { return out_.GuardsIntact(); }
-  const char* Error() const { return rec.szExtendedError; }
+  std::string Error() const { return rec.szExtendedError; }
 
   HostDataRecord data{};
   HostSeriesArgs series{};
   HostNumericArgs numeric{};
   HostStringArgs strings{};
   HostCustomArgs custom{};
-  HostSeries result{nullptr, -77, -77};
+  HostSeries result{nullptr, kUnsetIndex, kUnsetIndex};
   ResultRec rec{&result, {}};
 
  private:
@@ -228,9 +276,11 @@ class TestChart {
   GuardedArray<float> close_{kMaxBars, kPoison, 0.0f};
   GuardedArray<float> high_{kMaxBars, kPoison, 0.0f};
   GuardedArray<float> low_{kMaxBars, kPoison, 0.0f};
+  GuardedArray<HostDateTimeEntry> dates_{kMaxBars, {}, {}};
   GuardedArray<float> out_{kMaxBars, kPoison, kPoison};
   std::deque<GuardedArray<float>> arrays_;
   std::deque<HostSeries> series_;
+  std::deque<std::string> texts_;
 };
 
 }  // namespace msx

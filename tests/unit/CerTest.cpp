@@ -92,7 +92,7 @@ TEST(Cer, LengthsRoundHalvesToTheEvenNeighbour) {
 TEST(Cer, FaultsGiveTheFixedText) {
   auto expectFault = [](CerChart&& c, const char* what) {
     EXPECT_EQ(c.Call(), -1) << what;
-    EXPECT_STREQ(c.Error(), kFixed) << what;
+    EXPECT_EQ(c.Error(), kFixed) << what;
     EXPECT_EQ(c.result.first, -77) << what;
     EXPECT_TRUE(c.GuardsIntact()) << what;
   };

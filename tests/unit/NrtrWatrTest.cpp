@@ -118,7 +118,7 @@ TEST(NrtrWatr, FaultsGiveTheFixedTextAndLeaveTheRange) {
   const std::vector<float> prices = RandomWalk(50, 99);
   auto expectFault = [](WatrChart& c, const char* what) {
     EXPECT_EQ(c.Call(), -1) << what;
-    EXPECT_STREQ(c.Error(), kFixed) << what;
+    EXPECT_EQ(c.Error(), kFixed) << what;
     EXPECT_EQ(c.result.first, -77) << what;
     EXPECT_TRUE(c.GuardsIntact()) << what;
   };

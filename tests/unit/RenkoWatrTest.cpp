@@ -123,7 +123,7 @@ TEST(RenkoWatr, SmoothingRoundsHalvesToEvenAndMustBeAboveZero) {
 
   RenkoChart half(prices, 1.5f, 0.5f, RenkoMode::kAuto);
   EXPECT_EQ(half.Call(), -1);
-  EXPECT_STREQ(half.Error(), "Smooting length must be above zero");
+  EXPECT_EQ(half.Error(), "Smooting length must be above zero");
 }
 
 TEST(RenkoWatr, RefusedArgumentsClearTheErrorTextFirst) {
@@ -132,8 +132,8 @@ TEST(RenkoWatr, RefusedArgumentsClearTheErrorTextFirst) {
     RenkoChart c(prices, k, 5, RenkoMode::kUp);
     std::memset(c.rec.szExtendedError, 'x', sizeof c.rec.szExtendedError);
     EXPECT_EQ(c.Call(), -1) << k;
-    EXPECT_STREQ(c.Error(), "Koefficient must be positive");
-    for (size_t b = std::strlen(c.Error()); b < sizeof c.rec.szExtendedError; ++b)
+    EXPECT_EQ(c.Error(), "Koefficient must be positive");
+    for (size_t b = c.Error().size(); b < sizeof c.rec.szExtendedError; ++b)
       ASSERT_EQ(c.rec.szExtendedError[b], 0) << b;
     EXPECT_EQ(c.result.first, -77);
     EXPECT_TRUE(c.Written().empty());
@@ -146,43 +146,41 @@ TEST(RenkoWatr, OtherFaultsGiveTheRuntimesMessage) {
   const std::vector<float> prices = RandomWalk(50, 5, 60);
   RenkoChart hugeSmooth(prices, 1, 1e10f, RenkoMode::kUp);
   EXPECT_EQ(hugeSmooth.Call(), -1);
-  EXPECT_STREQ(hugeSmooth.Error(), "Range check error");
+  EXPECT_EQ(hugeSmooth.Error(), "Range check error");
   RenkoChart nanSmooth(prices, 1, kNaN, RenkoMode::kUp);
   EXPECT_EQ(nanSmooth.Call(), -1);
-  EXPECT_STREQ(nanSmooth.Error(), "Invalid floating point operation");
+  EXPECT_EQ(nanSmooth.Error(), "Invalid floating point operation");
   RenkoChart startBeyond(prices, 1, 70000, RenkoMode::kUp);  // bar 70001
   EXPECT_EQ(startBeyond.Call(), -1);
-  EXPECT_STREQ(startBeyond.Error(), "Range check error");
+  EXPECT_EQ(startBeyond.Error(), "Range check error");
   RenkoChart nanPrice(prices, 1, 3, RenkoMode::kBoth);
   nanPrice.Close(30) = kNaN;
   EXPECT_EQ(nanPrice.Call(), -1);
-  EXPECT_STREQ(nanPrice.Error(), "Invalid floating point operation");
+  EXPECT_EQ(nanPrice.Error(), "Invalid floating point operation");
   RenkoChart negativeFirst(prices, 1, 3, RenkoMode::kBoth);
   negativeFirst.SetRange(-4, 49);
   negativeFirst.series.items[0]->first = -4;
   EXPECT_EQ(negativeFirst.Call(), -1);
-  EXPECT_STREQ(negativeFirst.Error(), "Range check error");
+  EXPECT_EQ(negativeFirst.Error(), "Range check error");
   // A brick so small that a move counts more bricks than 32 bits hold, or
   // more than any integer type holds.
   RenkoChart tinyBrick({100, 100, 100, 1000, 1000}, 1e-10f, 1, RenkoMode::kUp);
   EXPECT_EQ(tinyBrick.Call(), -1);
-  EXPECT_STREQ(tinyBrick.Error(), "Range check error");
+  EXPECT_EQ(tinyBrick.Error(), "Range check error");
   RenkoChart tiniestBrick({100, 100, 100, 1e30f, 1e30f}, 1e-30f, 1, RenkoMode::kUp);
   EXPECT_EQ(tiniestBrick.Call(), -1);
-  EXPECT_STREQ(tiniestBrick.Error(), "Invalid floating point operation");
+  EXPECT_EQ(tiniestBrick.Error(), "Invalid floating point operation");
   // A range past the arrays fails when the bars reach bar 65500, so a NaN
   // price on a bar before it is the fault.
   RenkoChart pastTheArrays(prices, 1, 3, RenkoMode::kBoth);
-  pastTheArrays.SetRange(65400, 65500);
-  *pastTheArrays.series.items[0] = pastTheArrays.data.close;
+  pastTheArrays.SetPriceRange(65400, 65500);
   EXPECT_EQ(pastTheArrays.Call(), -1);
-  EXPECT_STREQ(pastTheArrays.Error(), "Range check error");
+  EXPECT_EQ(pastTheArrays.Error(), "Range check error");
   RenkoChart nanBeforeTheEnd(prices, 1, 3, RenkoMode::kBoth);
-  nanBeforeTheEnd.SetRange(65400, 65500);
-  *nanBeforeTheEnd.series.items[0] = nanBeforeTheEnd.data.close;
+  nanBeforeTheEnd.SetPriceRange(65400, 65500);
   nanBeforeTheEnd.Close(65450) = kNaN;
   EXPECT_EQ(nanBeforeTheEnd.Call(), -1);
-  EXPECT_STREQ(nanBeforeTheEnd.Error(), "Invalid floating point operation");
+  EXPECT_EQ(nanBeforeTheEnd.Error(), "Invalid floating point operation");
   for (RenkoChart* c : {&hugeSmooth, &nanSmooth, &startBeyond, &nanPrice, &negativeFirst,
                         &tinyBrick, &tiniestBrick, &pastTheArrays, &nanBeforeTheEnd}) {
     EXPECT_EQ(c->result.first, -77);
