@@ -11,7 +11,7 @@
 
 #include "Exports.h"
 #include "FaultOf.h"
-#include "IndicatorChart.h"
+#include "TestChart.h"
 #include "common/FloatEnvironment.h"
 #include "common/MSX_QMR_CommonFunc.h"
 #include "indicators/MSX_QMR_JMA.h"
@@ -86,8 +86,8 @@ TEST_F(Jma, TheResultStartsThirtyBarsInOrAtLengthPlus25) {
   const std::vector<std::pair<float, int32_t>> cases = {
       {0, 30}, {1, 30}, {4, 30}, {5, 30}, {14, 39}, {20, 45}, {-9, 30}, {4.5f, 30}, {5.5f, 31}};
   for (const auto& [length, start] : cases) {
-    IndicatorChart c(Wavy(100), {length, 0});
-    c.SetRange(7, 99);
+    TestChart c(Wavy(100), {length, 0});
+    c.SetPriceRange(7, 99);
     ASSERT_EQ(c.Call(JMA), 0) << length;
     EXPECT_EQ(c.result.first, 7 + start) << length;
     EXPECT_EQ(c.result.last, 99) << length;
@@ -96,7 +96,7 @@ TEST_F(Jma, TheResultStartsThirtyBarsInOrAtLengthPlus25) {
 
 TEST_F(Jma, ThirtyBarsOrFewerGiveZerosAndAnEmptyRange) {
   for (int bars : {1, 12, 30}) {
-    IndicatorChart c(Wavy(bars), {14, 0});
+    TestChart c(Wavy(bars), {14, 0});
     ASSERT_EQ(c.Call(JMA), 0);
     for (int i = 0; i < bars; ++i) EXPECT_EQ(c.R(i), 0.0f) << bars << " bars, bar " << i;
     EXPECT_EQ(c.R(bars), kPoison);
@@ -106,7 +106,7 @@ TEST_F(Jma, ThirtyBarsOrFewerGiveZerosAndAnEmptyRange) {
 }
 
 TEST_F(Jma, AConstantPriceShowsZerosThenThePriceThenThePriceFiltered) {
-  IndicatorChart c(std::vector<float>(100, 123.25f), {14, 0});
+  TestChart c(std::vector<float>(100, 123.25f), {14, 0});
   ASSERT_EQ(c.Call(JMA), 0);
   for (int i = 0; i < 30; ++i) EXPECT_EQ(c.R(i), 0.0f) << i;
   for (int i = 30; i < 100; ++i) EXPECT_EQ(c.R(i), 123.25f) << i;
@@ -114,7 +114,7 @@ TEST_F(Jma, AConstantPriceShowsZerosThenThePriceThenThePriceFiltered) {
 
 TEST_F(Jma, VaryingPricesEndTheWarmUpOnBar31) {
   const std::vector<float> p = Wavy(40);
-  IndicatorChart c(p, {14, 0});
+  TestChart c(p, {14, 0});
   ASSERT_EQ(c.Call(JMA), 0);
   EXPECT_EQ(c.R(29), 0.0f);
   EXPECT_EQ(c.R(30), p[30]);  // the replayed warm-up ends with the price itself
@@ -122,10 +122,10 @@ TEST_F(Jma, VaryingPricesEndTheWarmUpOnBar31) {
 }
 
 TEST_F(Jma, AnArgumentOutsideTheCloseRangeComputesOneBar) {
-  IndicatorChart c(Wavy(200), {14, 0});
-  c.data.close = {c.prices.data(), 0, 99};
-  c.price = {c.prices.data(), 150, 199};
-  c.prices[150] = kNaN;  // only buffered: no arithmetic touches it
+  TestChart c(Wavy(200), {14, 0});
+  c.data.close.last = 99;
+  c.Arg(0) = {&c.Close(0), 150, 199};
+  c.Close(150) = kNaN;  // only buffered: no arithmetic touches it
   ASSERT_EQ(c.Call(JMA), 0);
   EXPECT_EQ(c.R(150), 0.0f);
   EXPECT_EQ(c.R(149), kPoison);
@@ -135,28 +135,28 @@ TEST_F(Jma, AnArgumentOutsideTheCloseRangeComputesOneBar) {
 }
 
 TEST_F(Jma, ARangePastTheHostArraysFailsAfterBar65499) {
-  IndicatorChart c(std::vector<float>(kMaxBars, 50.0f), {14, 0});
-  c.SetRange(65400, 65500);
+  TestChart c(std::vector<float>(kMaxBars, 50.0f), {14, 0});
+  c.SetPriceRange(65400, 65500);
   ASSERT_EQ(c.Call(JMA), -1);
-  EXPECT_STREQ(c.rec.szExtendedError, "Range check error");
+  EXPECT_EQ(c.Error(), "Range check error");
   EXPECT_EQ(c.R(65499), 50.0f);  // written before the fault, stays
   EXPECT_EQ(c.result.first, kUnsetIndex);
   EXPECT_EQ(c.result.last, kUnsetIndex);
 
-  IndicatorChart negative(Wavy(10), {14, 0});
-  negative.SetRange(-3, 9);
+  TestChart negative(Wavy(10), {14, 0});
+  negative.SetPriceRange(-3, 9);
   ASSERT_EQ(negative.Call(JMA), -1);
-  EXPECT_STREQ(negative.rec.szExtendedError, "Range check error");
+  EXPECT_EQ(negative.Error(), "Range check error");
   EXPECT_EQ(negative.R(0), kPoison);
 }
 
 TEST_F(Jma, ArgumentsBeyondTheIntegerRangeAndOverflowingRangesFail) {
   auto fault = [](float length, float phase, int32_t first = 0) {
-    IndicatorChart c(Wavy(200), {length, phase});
-    c.SetRange(first, 199);
+    TestChart c(Wavy(200), {length, phase});
+    c.SetPriceRange(first, 199);
     if (c.Call(JMA) == 0) return std::string("no fault");
     EXPECT_EQ(c.result.first, kUnsetIndex);
-    return std::string(c.rec.szExtendedError);
+    return c.Error();
   };
   EXPECT_EQ(fault(3e9f, 0), "Range check error");
   EXPECT_EQ(fault(14, -3e9f), "Range check error");
@@ -174,9 +174,9 @@ TEST_F(Jma, ArgumentsBeyondTheIntegerRangeAndOverflowingRangesFail) {
 TEST_F(Jma, AVolatilityYardstickOfZeroOrBelowIsAFault) {
   std::vector<float> p(400, 1.0f);
   for (size_t i = 30; i < 45; i += 2) p[i] = 123456789.0f;
-  IndicatorChart c(p, {14, 0});
+  TestChart c(p, {14, 0});
   ASSERT_EQ(c.Call(JMA), -1);
-  EXPECT_STREQ(c.rec.szExtendedError, "Invalid floating point operation");
+  EXPECT_EQ(c.Error(), "Invalid floating point operation");
   EXPECT_EQ(c.R(263), 1.0f);
   EXPECT_EQ(c.R(264), kPoison);
 }
@@ -188,39 +188,38 @@ TEST_F(Jma, AVolatilityYardstickOfZeroOrBelowIsAFault) {
 TEST_F(Jma, AJumpAfterAFlatStretchIsCappedOrOverflows) {
   std::vector<float> p(300, 1.0f);
   for (size_t i = 200; i < p.size(); ++i) p[i] = 1000.0f;
-  IndicatorChart capped(p, {14, 0});
+  TestChart capped(p, {14, 0});
   ASSERT_EQ(capped.Call(JMA), 0);
   EXPECT_GT(capped.R(200), 1.0f);
   EXPECT_LT(capped.R(200), 1000.0f);
 
-  IndicatorChart overflow(p, {1000, 0});
+  TestChart overflow(p, {1000, 0});
   ASSERT_EQ(overflow.Call(JMA), -1);
-  EXPECT_STREQ(overflow.rec.szExtendedError, "Floating point overflow");
+  EXPECT_EQ(overflow.Error(), "Floating point overflow");
   EXPECT_EQ(overflow.R(199), 1.0f);
   EXPECT_EQ(overflow.R(200), kPoison);
 }
 
 TEST_F(Jma, NaNOrInfinitePricesFailOrGiveAResultButNeverCrash) {
-  IndicatorChart nan(Wavy(80), {14, 0});
-  nan.prices[50] = kNaN;
+  TestChart nan(Wavy(80), {14, 0});
+  nan.Close(50) = kNaN;
   ASSERT_EQ(nan.Call(JMA), -1);
-  EXPECT_STREQ(nan.rec.szExtendedError, "Invalid floating point operation");
+  EXPECT_EQ(nan.Error(), "Invalid floating point operation");
   EXPECT_NE(nan.R(49), kPoison);
   EXPECT_EQ(nan.R(50), kPoison);
 
-  IndicatorChart early(Wavy(80), {14, 0});
-  early.prices[3] = kNaN;  // replayed on bar 31
+  TestChart early(Wavy(80), {14, 0});
+  early.Close(3) = kNaN;  // replayed on bar 31
   ASSERT_EQ(early.Call(JMA), -1);
   EXPECT_EQ(early.R(29), 0.0f);
   EXPECT_EQ(early.R(30), kPoison);
 
   for (float hostile : {kInf, -kInf, 3e38f, -3e38f, 1e-45f}) {
     for (float length : {0.0f, 14.0f, 1e6f}) {
-      IndicatorChart c(Wavy(300), {length, 50});
-      c.prices[200] = hostile;
+      TestChart c(Wavy(300), {length, 50});
+      c.Close(200) = hostile;
       const int32_t rc = c.Call(JMA);
-      EXPECT_TRUE(rc == 0 || (rc == -1 && c.rec.szExtendedError[0] != '\0'))
-          << hostile << " " << length;
+      EXPECT_TRUE(rc == 0 || (rc == -1 && !c.Error().empty())) << hostile << " " << length;
       for (int i = 0; rc == 0 && i < 300; ++i) EXPECT_FALSE(std::isnan(c.R(i))) << i;
     }
   }
@@ -228,12 +227,12 @@ TEST_F(Jma, NaNOrInfinitePricesFailOrGiveAResultButNeverCrash) {
 
 TEST_F(Jma, WithTheCodePageFlagClearItComputesButAnswersMinusOne) {
   SetCodePageFlag(false);
-  IndicatorChart c(Wavy(60), {14, 0});
+  TestChart c(Wavy(60), {14, 0});
   ASSERT_EQ(c.Call(JMA), -1);
-  EXPECT_STREQ(c.rec.szExtendedError, "poison");
+  EXPECT_EQ(c.Error(), "poison");
   EXPECT_EQ(c.result.first, 39);
   EXPECT_EQ(c.result.last, 59);
-  IndicatorChart offered(Wavy(60), {14, 0});
+  TestChart offered(Wavy(60), {14, 0});
   SetCodePageFlag(true);
   ASSERT_EQ(offered.Call(JMA), 0);
   for (int i = 0; i < 60; ++i) EXPECT_EQ(c.R(i), offered.R(i)) << i;

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "Exports.h"
-#include "IndicatorChart.h"
 #include "PriceSeries.h"
+#include "TestChart.h"
 #include "common/MSX_QMR_CommonFunc.h"
 #include "indicators/MSX_QMR_JTPO.h"
 
@@ -33,15 +33,15 @@ std::vector<float> Ramp(int n, float start, float step) {
 }
 
 // The fault text of a call, or "no fault".
-std::string FaultOf(IndicatorChart& c) {
+std::string FaultOf(TestChart& c) {
   if (c.Call(JTPO) == 0) return "no fault";
   EXPECT_EQ(c.result.first, kUnsetIndex);
-  return c.rec.szExtendedError;
+  return c.Error();
 }
 
 TEST_F(Jtpo, StrictlyRisingIsOneAndFallingMinusOneOnceTheWindowIsFull) {
   for (const auto& [step, value] : {std::pair{1.5f, 1.0f}, std::pair{-0.25f, -1.0f}}) {
-    IndicatorChart c(Ramp(12, 50, step), {5});
+    TestChart c(Ramp(12, 50, step), {5});
     ASSERT_EQ(c.Call(JTPO), 0);
     for (int i = 0; i < 4; ++i) EXPECT_EQ(c.R(i), 0.0f) << i;
     for (int i = 4; i < 12; ++i) EXPECT_EQ(c.R(i), value) << i;
@@ -51,20 +51,20 @@ TEST_F(Jtpo, StrictlyRisingIsOneAndFallingMinusOneOnceTheWindowIsFull) {
 }
 
 TEST_F(Jtpo, AConstantPriceRestartsTheWindowAndGivesZeros) {
-  IndicatorChart c(std::vector<float>(40, 7.0f), {5});
+  TestChart c(std::vector<float>(40, 7.0f), {5});
   ASSERT_EQ(c.Call(JTPO), 0);
   for (int i = 0; i < 40; ++i) EXPECT_EQ(c.R(i), 0.0f) << i;
 }
 
 TEST_F(Jtpo, EqualPricesShareTheirAverageRank) {
-  IndicatorChart c({1, 2, 2, 3}, {4});
+  TestChart c({1, 2, 2, 3}, {4});
   ASSERT_EQ(c.Call(JTPO), 0);
   EXPECT_EQ(c.R(3), 0.9f);  // t = 4.5, rankScale = 12 / 60
   EXPECT_EQ(c.result.first, 4);
   EXPECT_EQ(c.result.last, 3);
 
   // Ties that only appear as the window slides: 4, 1, 4, 1, 4 then 1 ...
-  IndicatorChart sliding({4, 1, 4, 1, 4, 1, 4}, {4});
+  TestChart sliding({4, 1, 4, 1, 4, 1, 4}, {4});
   ASSERT_EQ(sliding.Call(JTPO), 0);
   // 4 1 4 1: ranks 3.5 1.5 3.5 1.5 against 1..4, t = -2, x 0.2; 1 4 1 4: +2.
   EXPECT_EQ(sliding.R(3), -0.4f);
@@ -74,13 +74,13 @@ TEST_F(Jtpo, EqualPricesShareTheirAverageRank) {
 }
 
 TEST_F(Jtpo, LengthsOneAndTwoUseAWindowOfThree) {
-  IndicatorChart one({1, 3, 2, 2.5f}, {1});
+  TestChart one({1, 3, 2, 2.5f}, {1});
   ASSERT_EQ(one.Call(JTPO), 0);
   EXPECT_EQ(one.result.first, 1);
   EXPECT_EQ(one.R(1), 0.0f);  // still filling at the result's first bar
   EXPECT_EQ(one.R(2), 0.5f);
   EXPECT_EQ(one.R(3), -0.5f);
-  IndicatorChart two({1, 3, 2, 2.5f}, {2});
+  TestChart two({1, 3, 2, 2.5f}, {2});
   ASSERT_EQ(two.Call(JTPO), 0);
   EXPECT_EQ(two.result.first, 2);
   EXPECT_EQ(two.R(2), 0.5f);
@@ -88,7 +88,7 @@ TEST_F(Jtpo, LengthsOneAndTwoUseAWindowOfThree) {
 
 TEST_F(Jtpo, LengthIsRoundedToEven) {
   for (const auto& [length, first] : {std::pair{2.5f, 2}, std::pair{3.5f, 4}, std::pair{0.5f, 0}}) {
-    IndicatorChart c(Ramp(10, 1, 1), {length});
+    TestChart c(Ramp(10, 1, 1), {length});
     ASSERT_EQ(FaultOf(c), length == 0.5f ? "Integer overflow" : "no fault") << length;
     if (length != 0.5f) {
       EXPECT_EQ(c.result.first, first) << length;
@@ -98,21 +98,21 @@ TEST_F(Jtpo, LengthIsRoundedToEven) {
 
 TEST_F(Jtpo, EqualFirstPricesRestartTheWindow) {
   // Length 4: 5, 5, 5 restarts on bar 2; the window 6, 7, 8, 9 fills on bar 6.
-  IndicatorChart c({5, 5, 5, 6, 7, 8, 9, 1}, {4});
+  TestChart c({5, 5, 5, 6, 7, 8, 9, 1}, {4});
   ASSERT_EQ(c.Call(JTPO), 0);
   for (int i = 0; i < 6; ++i) EXPECT_EQ(c.R(i), 0.0f) << i;
   EXPECT_EQ(c.R(6), 1.0f);
   EXPECT_EQ(c.R(7), -0.2f);  // 7, 8, 9, 1: ranks 2, 3, 4, 1, t = -1
   // A change on the last filling bar keeps the window: 5, 5, 6 fills at 3.
-  IndicatorChart kept({5, 5, 6, 7}, {4});
+  TestChart kept({5, 5, 6, 7}, {4});
   ASSERT_EQ(kept.Call(JTPO), 0);
   EXPECT_NE(kept.R(3), 0.0f);
 }
 
 TEST_F(Jtpo, TheValidRangeFollowsCloseAndTheArgument) {
-  IndicatorChart c(Ramp(30, 1, 1), {3});
-  c.data.close = {c.prices.data(), 2, 25};
-  c.price = {c.prices.data(), 5, 20};
+  TestChart c(Ramp(30, 1, 1), {3});
+  c.data.close = {&c.Close(0), 2, 25};
+  c.Arg(0) = {&c.Close(0), 5, 20};
   ASSERT_EQ(c.Call(JTPO), 0);
   EXPECT_EQ(c.result.first, 8);
   EXPECT_EQ(c.result.last, 20);
@@ -121,14 +121,14 @@ TEST_F(Jtpo, TheValidRangeFollowsCloseAndTheArgument) {
   EXPECT_EQ(c.R(21), kPoison);
 
   // An argument without a valid range narrows only the first bar.
-  IndicatorChart empty(Ramp(30, 1, 1), {3});
-  empty.price = {empty.prices.data(), 10, 4};
+  TestChart empty(Ramp(30, 1, 1), {3});
+  empty.Arg(0) = {&empty.Close(0), 10, 4};
   ASSERT_EQ(empty.Call(JTPO), 0);
   EXPECT_EQ(empty.result.first, 13);
   EXPECT_EQ(empty.result.last, 29);
 
   // Fewer bars than the window: zeros, the range's first beyond its last.
-  IndicatorChart shorter(Ramp(3, 1, 1), {14});
+  TestChart shorter(Ramp(3, 1, 1), {14});
   ASSERT_EQ(shorter.Call(JTPO), 0);
   EXPECT_EQ(shorter.R(2), 0.0f);
   EXPECT_EQ(shorter.result.first, 14);
@@ -136,32 +136,32 @@ TEST_F(Jtpo, TheValidRangeFollowsCloseAndTheArgument) {
 }
 
 TEST_F(Jtpo, RangeFaults) {
-  IndicatorChart negativeClose(Ramp(10, 1, 1), {3});
+  TestChart negativeClose(Ramp(10, 1, 1), {3});
   negativeClose.data.close.first = -1;
   EXPECT_EQ(FaultOf(negativeClose), "Range check error");
-  IndicatorChart negativeArgument(Ramp(10, 1, 1), {3});
-  negativeArgument.price = {negativeArgument.prices.data(), -5, -2};
+  TestChart negativeArgument(Ramp(10, 1, 1), {3});
+  negativeArgument.Arg(0) = {&negativeArgument.Close(0), -5, -2};
   EXPECT_EQ(FaultOf(negativeArgument), "Range check error");
-  IndicatorChart pastTheArrays(Ramp(kMaxBars, 0, 1), {3});
-  pastTheArrays.SetRange(65490, 65500);
+  TestChart pastTheArrays(Ramp(kMaxBars, 0, 1), {3});
+  pastTheArrays.SetPriceRange(65490, 65500);
   EXPECT_EQ(FaultOf(pastTheArrays), "Range check error");
   EXPECT_EQ(pastTheArrays.R(65499), 1.0f);  // written before the fault, stays
 
   // A range that processes no bar faults at no bar, wherever it lies.
-  IndicatorChart nothingProcessed(Ramp(kMaxBars, 0, 1), {3});
-  nothingProcessed.data.close = {nothingProcessed.prices.data(), 65401, 65516};
-  nothingProcessed.price = {nothingProcessed.prices.data(), 65528, 65563};
-  ASSERT_EQ(nothingProcessed.Call(JTPO), 0) << nothingProcessed.rec.szExtendedError;
+  TestChart nothingProcessed(Ramp(kMaxBars, 0, 1), {3});
+  nothingProcessed.data.close = {&nothingProcessed.Close(0), 65401, 65516};
+  nothingProcessed.Arg(0) = {&nothingProcessed.Close(0), 65528, 65563};
+  ASSERT_EQ(nothingProcessed.Call(JTPO), 0) << nothingProcessed.Error();
   EXPECT_EQ(nothingProcessed.result.first, 65531);
   EXPECT_EQ(nothingProcessed.result.last, 65516);
-  EXPECT_EQ(nothingProcessed.out, std::vector<float>(kMaxBars, kPoison));
+  EXPECT_EQ(nothingProcessed.Written(), std::vector<int32_t>{});
 }
 
 TEST_F(Jtpo, LengthFaults) {
   auto fault = [](float length, int bars) {
     std::vector<float> p;
     for (int i = 0; i < bars; ++i) p.push_back(static_cast<float>(i % 7));
-    IndicatorChart c(p, {length});
+    TestChart c(p, {length});
     return FaultOf(c);
   };
   EXPECT_EQ(fault(0, 1), "Integer overflow");
@@ -178,8 +178,8 @@ TEST_F(Jtpo, LengthFaults) {
 }
 
 TEST_F(Jtpo, LengthZeroWithoutABarToComputeIsNoFault) {
-  IndicatorChart c(Ramp(6, 1, 1), {0});
-  c.price = {c.prices.data(), 10, 4};  // narrows the first bar past the last
+  TestChart c(Ramp(6, 1, 1), {0});
+  c.Arg(0) = {&c.Close(0), 10, 4};  // narrows the first bar past the last
   ASSERT_EQ(c.Call(JTPO), 0);
   EXPECT_EQ(c.result.first, 10);
   EXPECT_EQ(c.result.last, 5);
@@ -189,8 +189,8 @@ TEST_F(Jtpo, LengthZeroWithoutABarToComputeIsNoFault) {
 TEST_F(Jtpo, ANaNPriceIsAFault) {
   // A short window, and a long one whose rank trees stop before the NaN.
   for (const auto& [length, nan] : {std::pair{3, 6}, std::pair{kJtpoRankTreeWindow, 40}}) {
-    IndicatorChart c(Ramp(60, 1, 1), {static_cast<float>(length)});
-    c.prices[static_cast<size_t>(nan)] = std::numeric_limits<float>::quiet_NaN();
+    TestChart c(Ramp(60, 1, 1), {static_cast<float>(length)});
+    c.Close(static_cast<size_t>(nan)) = std::numeric_limits<float>::quiet_NaN();
     EXPECT_EQ(FaultOf(c), "Invalid floating point operation");
     EXPECT_EQ(c.R(nan - 1), 1.0f);
     EXPECT_EQ(c.R(nan), kPoison);
@@ -199,9 +199,9 @@ TEST_F(Jtpo, ANaNPriceIsAFault) {
 
 TEST_F(Jtpo, WithTheCodePageFlagClearItComputesButAnswersMinusOne) {
   SetCodePageFlag(false);
-  IndicatorChart c(Ramp(8, 1, 1), {3});
+  TestChart c(Ramp(8, 1, 1), {3});
   ASSERT_EQ(c.Call(JTPO), -1);
-  EXPECT_STREQ(c.rec.szExtendedError, "poison");
+  EXPECT_EQ(c.Error(), "poison");
   EXPECT_EQ(c.R(7), 1.0f);
   EXPECT_EQ(c.result.first, 3);
   EXPECT_EQ(c.result.last, 7);
@@ -289,7 +289,7 @@ TEST_F(Jtpo, MatchesThePlainSelectionSortBitForBit) {
   // the per-slot ranks.
   for (const auto& prices : {coarse, BundledPrices().close, cents}) {
     for (int32_t n : {3, 4, 5, 14, kJtpoRankTreeWindow - 1, kJtpoRankTreeWindow, 50, 299, 300}) {
-      IndicatorChart c(prices, {static_cast<float>(n)});
+      TestChart c(prices, {static_cast<float>(n)});
       ASSERT_EQ(c.Call(JTPO), 0) << n;
       const std::vector<float> plain = PlainJtpo(prices, n);
       for (int32_t i = 0; i < static_cast<int32_t>(prices.size()); ++i)

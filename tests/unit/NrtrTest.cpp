@@ -9,8 +9,7 @@
 #include <vector>
 
 #include "Exports.h"
-#include "IndicatorChart.h"
-#include "Poison.h"
+#include "TestChart.h"
 #include "host/Export.h"
 #include "indicators/MSX_QMR_NRTR.h"
 
@@ -19,18 +18,13 @@ namespace {
 
 // One chart with Close, a constant Koefficient and High/Low ranges, calling
 // NRTR as the host does.
-struct NrtrChart : IndicatorChart {
-  std::vector<float> koef = std::vector<float>(kMaxBars, 0.0f);
-  HostSeries k{koef.data(), 0, -1};
-
-  NrtrChart(const std::vector<float>& closes, float percent) : IndicatorChart(closes, {}) {
-    std::fill(koef.begin(), koef.end(), percent);
-    k.last = price.last;
-    data.high = data.low = price;
-    series.items[1] = &k;
-    series.count = 2;
+struct NrtrChart : TestChart {
+  NrtrChart(const std::vector<float>& closes, float percent) : TestChart(closes) {
+    AddClose();
+    AddConstant(percent, 0, data.close.last);
   }
-  int32_t Call() { return IndicatorChart::Call(NRTR); }
+  HostSeries& K() { return Arg(1); }
+  int32_t Call() { return TestChart::Call(NRTR); }
 };
 
 TEST(Nrtr, ConstantPriceStaysUndecidedAboveThePrice) {
@@ -76,7 +70,7 @@ TEST(Nrtr, ADownPhaseTrailsTheLowestPrice) {
 
 TEST(Nrtr, ASingleBarRangeGivesAnEmptyResult) {
   NrtrChart c({100, 42}, 2.0f);
-  c.price.last = c.k.last = c.data.high.last = c.data.low.last = 0;
+  c.Arg(0).last = c.K().last = c.data.high.last = c.data.low.last = 0;
   ASSERT_EQ(c.Call(), 0);
   EXPECT_EQ(c.R(1), 0.0f);
   EXPECT_EQ(c.R(2), kPoison);
@@ -86,9 +80,9 @@ TEST(Nrtr, ASingleBarRangeGivesAnEmptyResult) {
 
 TEST(Nrtr, TheResultCoversTheCommonRangeOfAllFourSeries) {
   NrtrChart c(std::vector<float>(20, 50.0f), 2.0f);
-  c.data.high = {c.prices.data(), 4, 15};
-  c.data.low = {c.prices.data(), 2, 17};
-  c.k.last = 16;
+  c.data.high = {&c.Close(0), 4, 15};
+  c.data.low = {&c.Close(0), 2, 17};
+  c.K().last = 16;
   ASSERT_EQ(c.Call(), 0);
   EXPECT_EQ(c.result.first, 5);
   EXPECT_EQ(c.result.last, 15);
@@ -97,12 +91,11 @@ TEST(Nrtr, TheResultCoversTheCommonRangeOfAllFourSeries) {
 }
 
 TEST(Nrtr, ALastIndexBeyondTheArrayFailsAfterWritingUpTo65499) {
-  NrtrChart c({}, 2.0f);
-  std::fill(c.prices.begin(), c.prices.end(), 10.0f);
-  c.price = c.k = c.data.high = c.data.low = HostSeries{c.prices.data(), 65490, 65500};
-  c.k.values = c.koef.data();
+  NrtrChart c(std::vector<float>(kMaxBars, 10.0f), 2.0f);
+  c.SetPriceRange(65490, 65500);
+  c.K() = {c.K().values, 65490, 65500};
   ASSERT_EQ(c.Call(), -1);
-  EXPECT_STREQ(c.rec.szExtendedError, "ResultRec.szExtendedError");
+  EXPECT_EQ(c.Error(), "ResultRec.szExtendedError");
   EXPECT_EQ(c.R(65499), 10.2f);
   EXPECT_EQ(c.result.first, -77);  // the range is not set
   EXPECT_EQ(c.result.last, -77);
@@ -111,11 +104,11 @@ TEST(Nrtr, ALastIndexBeyondTheArrayFailsAfterWritingUpTo65499) {
 TEST(Nrtr, NegativeOrTooLargeIndexesFailWithTheFixedText) {
   auto expectFault = [](NrtrChart& c) {
     EXPECT_EQ(c.Call(), -1);
-    EXPECT_STREQ(c.rec.szExtendedError, "ResultRec.szExtendedError");
+    EXPECT_EQ(c.Error(), "ResultRec.szExtendedError");
     EXPECT_EQ(c.result.first, -77);
   };
   NrtrChart allNegative(std::vector<float>(8, 1.0f), 2.0f);
-  allNegative.price.first = allNegative.k.first = -1;
+  allNegative.Arg(0).first = allNegative.K().first = -1;
   allNegative.data.high.first = allNegative.data.low.first = -3;
   expectFault(allNegative);
   NrtrChart noLast(std::vector<float>(8, 1.0f), 2.0f);
@@ -128,7 +121,7 @@ TEST(Nrtr, NegativeOrTooLargeIndexesFailWithTheFixedText) {
 
 TEST(Nrtr, NaNInputIsAFault) {
   NrtrChart c({10, 11, 12, 13}, 2.0f);
-  c.prices[2] = std::numeric_limits<float>::quiet_NaN();
+  c.Close(2) = std::numeric_limits<float>::quiet_NaN();
   EXPECT_EQ(c.Call(), -1);
   EXPECT_EQ(c.R(1), 11.22f);  // written before the fault, stays
   EXPECT_EQ(c.result.last, -77);
@@ -182,7 +175,7 @@ TEST(Nrtr, MatchesThePlainComputationBitForBitOnNoisyPrices) {
     percents.push_back(0.5f + static_cast<float>((i / 37) % 9) * 0.75f);
   }
   NrtrChart c(prices, 0.0f);
-  std::copy(percents.begin(), percents.end(), c.koef.begin());
+  std::copy(percents.begin(), percents.end(), c.K().values);
   ASSERT_EQ(c.Call(), 0);
   const std::vector<float> plain = PlainNrtr(prices, percents);
   for (size_t i = 1; i < prices.size(); ++i) ASSERT_EQ(c.R(static_cast<int>(i)), plain[i]) << i;
@@ -218,7 +211,7 @@ TEST(Nrtr, RunsInItsOwnFloatEnvironmentWhateverTheHostSet) {
   ASSERT_EQ(precise, 0);
   EXPECT_EQ(precision.R(1), 120.625206f);
   EXPECT_EQ(failed, -1);
-  EXPECT_STREQ(overflow.rec.szExtendedError, "ResultRec.szExtendedError");
+  EXPECT_EQ(overflow.Error(), "ResultRec.szExtendedError");
   EXPECT_EQ(afterSuccess, kHostControlWord);  // the host's setting comes back
   EXPECT_EQ(afterFault, kHostControlWord);
 }
