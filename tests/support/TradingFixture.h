@@ -1,14 +1,13 @@
-// A chart and a settings file of its own for the trading functions' tests:
-// every test gets a fresh folder holding the settings file, the trade files
-// and the transaction file, and calls the exported functions as the host does.
+// A settings file of its own for the trading functions' tests: every test
+// gets a fresh folder holding the settings file, the trade files and the
+// transaction file, and calls the exported functions on a TestChart as the
+// host does.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 
-#include <algorithm>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -16,10 +15,8 @@
 #include <vector>
 
 #include "Exports.h"
-#include "Poison.h"
 #include "TempFolder.h"
-#include "host/Export.h"
-#include "host/MSXStruct.h"
+#include "TestChart.h"
 #include "trading/TradingSettings.h"
 
 namespace msx {
@@ -59,61 +56,6 @@ inline void LimitFileSize(rlim_t bytes) {
   limit.rlim_cur = limit.rlim_max = bytes;
   ::setrlimit(RLIMIT_FSIZE, &limit);
 }
-
-// A host array of kMaxBars values with a valid range.
-struct Series {
-  std::vector<float> values = std::vector<float>(kMaxBars, 0.0f);
-  HostSeries record{values.data(), 0, -1};
-  Series() = default;
-  Series(const Series&) = delete;
-  void Set(const std::vector<float>& v) {
-    std::copy(v.begin(), v.end(), values.begin());
-    record.first = 0;
-    record.last = static_cast<int32_t>(v.size()) - 1;
-  }
-};
-
-// The chart: bars dated 2024-01-01 + i (dates only as the host gives them),
-// times 0; a close series; texts; the result poisoned.
-struct TradingChart {
-  std::vector<HostDateTimeEntry> dates = std::vector<HostDateTimeEntry>(kMaxBars);
-  Series close;
-  std::vector<float> out = std::vector<float>(kMaxBars, kPoison);
-  HostSeries result{out.data(), -77, -77};
-  ResultRec rec{&result, {}};
-  std::string securityName = "SEC1";
-  std::string symbol = "SEC1";
-  std::string folder = "C:\\Data";
-  HostDataRecord data{};
-  HostSeriesArgs series{};
-  HostNumericArgs numeric{};
-  HostStringArgs strings{};
-  HostCustomArgs custom{};
-  std::vector<std::string> texts;  // the string arguments
-
-  TradingChart() {
-    for (int32_t i = 0; i < kMaxBars; ++i) dates[static_cast<size_t>(i)] = {20240101 + i, 0};
-    std::strcpy(rec.szExtendedError, "poison");
-  }
-
-  void SetClose(const std::vector<float>& v) { close.Set(v); }
-
-  // Refreshes the record's pointers (texts may have changed).
-  void Prepare(char period, int32_t interval) {
-    data.dates = dates.data();
-    data.close = close.record;
-    data.high = data.low = close.record;
-    data.securityName = securityName.data();
-    data.symbol = symbol.data();
-    data.securityPath = folder.data();
-    data.period = static_cast<unsigned char>(period);
-    data.interval = interval;
-    strings.count = static_cast<int32_t>(texts.size());
-    for (size_t i = 0; i < texts.size(); ++i) strings.items[i] = texts[i].data();
-  }
-  float R(int32_t i) const { return out[static_cast<size_t>(i)]; }
-  std::string Error() const { return rec.szExtendedError; }
-};
 
 // A fresh folder and settings file per test; the settings opened and read
 // as the library's load does.

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <deque>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -126,27 +125,19 @@ class ArgumentCounts : public TradingTest, public ::testing::WithParamInterface<
     Load("[TradeFile]\r\nDirectory=" + folder_ + "\r\n");
     SetCodePageFlag(true);
 
-    TradingChart chart;
-    chart.folder = folder_;
-    chart.SetClose(kPrices);
-    std::deque<Series> series;
-    for (const auto& values : f.arguments.series) {
-      series.emplace_back().Set(values);
-      chart.series.items[chart.series.count++] = &series.back().record;
-    }
-    for (float v : f.arguments.numbers) chart.numeric.items[chart.numeric.count++] = v;
-    for (int32_t id : f.arguments.choices) chart.custom.items[chart.custom.count++] = id;
-    for (std::string text : f.arguments.texts) {
+    TestChart chart(kPrices);
+    chart.data.securityPath = chart.Text(folder_);
+    for (const auto& values : f.arguments.series) chart.AddSeries(values);
+    for (float v : f.arguments.numbers) chart.AddNumber(v);
+    for (int32_t id : f.arguments.choices) chart.AddCustom(id);
+    std::vector<std::string> texts = f.arguments.texts;
+    for (std::string& text : texts)
       if (const auto at = text.find("%F"); at != std::string::npos) text.replace(at, 2, folder_);
-      chart.texts.push_back(text);
-    }
-    chart.Prepare('D', 0);
-    Series extra;
-    extra.Set(kPrices);
+    chart.SetTexts(texts);
     switch (moved) {
       case Count::kSeries:
-        chart.series.items[chart.series.count] = &extra.record;  // what a raised count finds
-        chart.series.count += delta;
+        chart.AddSeries(kPrices);  // what a raised count finds
+        chart.series.count += delta - 1;
         break;
       case Count::kNumeric:
         chart.numeric.count += delta;
@@ -158,9 +149,9 @@ class ArgumentCounts : public TradingTest, public ::testing::WithParamInterface<
         chart.custom.count += delta;
         break;
     }
-    const int32_t answer = f.call(&chart.data, &chart.series, &chart.numeric, &chart.strings,
-                                  &chart.custom, &chart.rec);
-    return {answer, chart.out, chart.result.first, chart.result.last,
+    const int32_t answer = chart.Call(f.call);
+    const float* out = chart.result.values;
+    return {answer, std::vector<float>(out, out + kMaxBars), chart.result.first, chart.result.last,
             std::string(chart.rec.szExtendedError, sizeof chart.rec.szExtendedError)};
   }
 };

@@ -123,7 +123,7 @@ TEST(OrdersAcrossCrashes, KilledBetweenTheLineAndTheLastBarSeenTheOrderGoesOutOn
     const std::string folder = ScratchFolder(name);
     WriteFile(folder + "msx_qmr.ini", OrderSection("SEC1", folder + "orders.tri"));
     LoadSettings(folder + "msx_qmr.ini");
-    r.chart.dates[1].time = 1000000;  // the last bar's key is longer than the first's
+    r.chart.Date(1).time = 1000000;  // the last bar's key is longer than the first's
     EXPECT_EQ(r.Calc(1), 0);
     return folder;
   };

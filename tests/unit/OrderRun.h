@@ -19,10 +19,17 @@
 namespace msx {
 
 struct OrderRun {
-  TradingChart chart;
-  Series shortLong, price, quantity;
+  TestChart chart;
+  HostSeries& shortLong = chart.AddSeries({});
+  HostSeries& price = chart.AddSeries({});
+  HostSeries& quantity = chart.AddSeries({});
 
-  explicit OrderRun(const std::string& symbol = "SEC1") { chart.symbol = symbol; }
+  explicit OrderRun(const std::string& symbol = "SEC1") {
+    chart.data.symbol = chart.Text(symbol);
+    chart.AddNumber(1);
+    chart.AddCustom(kLimitOrder);
+    chart.SetTexts({"ACC1", "CL1"});
+  }
 
   int32_t Calc(int32_t bars) {
     std::vector<float> s(static_cast<size_t>(bars)), p(s.size());
@@ -30,17 +37,11 @@ struct OrderRun {
       s[static_cast<size_t>(b)] = b % 2 == 0 ? 1.0f : -1.0f;
       p[static_cast<size_t>(b)] = static_cast<float>(100 + b);
     }
-    chart.SetClose(p);
-    shortLong.Set(s);
-    price.Set(p);
-    quantity.Set(std::vector<float>(s.size(), 10.0f));
-    chart.series = {{&shortLong.record, &price.record, &quantity.record}, 3};
-    chart.numeric = {{1.0f}, 1};
-    chart.custom = {{kLimitOrder}, 1};
-    chart.texts = {"ACC1", "CL1"};
-    chart.Prepare('D', 0);
-    return TradeQuik(&chart.data, &chart.series, &chart.numeric, &chart.strings, &chart.custom,
-                     &chart.rec);
+    chart.SetCloses(p);
+    chart.SetValues(shortLong, s);
+    chart.SetValues(price, p);
+    chart.SetValues(quantity, std::vector<float>(s.size(), 10.0f));
+    return chart.Call(TradeQuik);
   }
 };
 

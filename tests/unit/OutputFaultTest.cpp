@@ -53,23 +53,17 @@ TEST_F(OutputFaults, ACutOrderLineLeavesTheTransactionFileAsItWas) {
 // the call fails naming the file.
 TEST_F(OutputFaults, ACutTradeRowLeavesTheRowsBeforeIt) {
   Load("[TradeFile]\r\nDirectory=" + folder_ + "\r\n");
-  TradingChart chart;
-  Series buySell;
   std::vector<float> prices, signal;
   for (int i = 0; i < 40; ++i) {
     prices.push_back(static_cast<float>(100 + i));
     signal.push_back(i % 2 == 0 ? 1.0f : -1.0f);
   }
-  chart.SetClose(prices);
-  buySell.Set(signal);
-  chart.series = {{&chart.close.record, &buySell.record}, 2};
-  chart.custom = {{kLongAndShort}, 1};
-  chart.texts = {"Flip"};
-  chart.Prepare('D', 0);
-  const auto call = [&] {
-    return TradeFile(&chart.data, &chart.series, &chart.numeric, &chart.strings, &chart.custom,
-                     &chart.rec);
-  };
+  TestChart chart(prices);
+  HostSeries& buySell = chart.AddSeries(signal);
+  chart.series = {{&chart.data.close, &buySell}, 2};
+  chart.AddCustom(kLongAndShort);
+  chart.SetTexts({"Flip"});
+  const auto call = [&] { return chart.Call(TradeFile); };
   const std::string file = Path("noname[Flip]SEC1[D].csv");
   ASSERT_EQ(call(), 0);
   const Lines whole = FileLines(file);

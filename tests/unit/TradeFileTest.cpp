@@ -1,6 +1,7 @@
 // TradeFile: the trade file's name, header and rows for the modes, the
 // rounding of the signal, ClosePositionAtLastBar, the entry-price rule, the
 // processed range, whole lines, and the fault paths.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -36,13 +37,15 @@ TEST(TradeRow, TheGainIsTheCLibrarysFourDecimals) {
 
 class TradeFileCall : public TradingTest {
  protected:
-  TradingChart chart;
-  Series buySell;
+  TestChart chart;
+  HostSeries& buySell = chart.AddSeries({});
 
-  // Settings with the trade files in the test's folder.
+  // Settings with the trade files in the test's folder; the chart's own
+  // close and the signal as the series.
   void SetUp() override {
     TradingTest::SetUp();
     LoadWith("no");
+    chart.series = {{&chart.data.close, &buySell}, 2};
   }
   void LoadWith(const std::string& closeAtLastBar, const std::string& directory = {}) {
     Load("[TradeFile]\r\nDirectory=" + (directory.empty() ? folder_ : directory) +
@@ -51,22 +54,15 @@ class TradeFileCall : public TradingTest {
 
   int32_t Run(const std::vector<float>& close, const std::vector<float>& signal, int32_t mode,
               const std::string& strategy = "MAcross", char period = 'D', int32_t interval = 0) {
-    chart.SetClose(close);
-    buySell.Set(signal);
-    chart.series.items[0] = &chart.close.record;
-    chart.series.items[1] = &buySell.record;
-    chart.series.count = 2;
-    chart.custom.items[0] = mode;
-    chart.custom.count = 1;
-    chart.texts = {strategy};
-    chart.Prepare(period, interval);
-    return TradeFile(&chart.data, &chart.series, &chart.numeric, &chart.strings, &chart.custom,
-                     &chart.rec);
+    chart.SetCloses(close);
+    chart.SetValues(buySell, signal);
+    chart.custom = {{mode}, 1};
+    chart.SetTexts({strategy});
+    chart.data.period = static_cast<unsigned char>(period);
+    chart.data.interval = interval;
+    return Again();
   }
-  int32_t Again() {
-    return TradeFile(&chart.data, &chart.series, &chart.numeric, &chart.strings, &chart.custom,
-                     &chart.rec);
-  }
+  int32_t Again() { return chart.Call(TradeFile); }
 
   std::string TradePath(const std::string& strategy = "MAcross", const std::string& p = "D") {
     return folder_ + "noname[" + strategy + "]SEC1[" + p + "].csv";
@@ -166,13 +162,14 @@ TEST_F(TradeFileCall, DirectoriesWithAndWithoutTheSeparator) {
 // in the file's name, which the file system limits to about 255 bytes.)
 TEST_F(TradeFileCall, LongRowsAreWrittenWhole) {
   const std::string strategy(220, 's');
-  chart.securityName = std::string(20, 'n');
+  const std::string name(20, 'n');
+  chart.data.securityName = chart.Text(name);
   ASSERT_EQ(Run({10, 11, 12, 13}, {1, 0, 1, 0}, kLongOnly, strategy), 0);
   const std::vector<std::string> lines =
-      FileLines(folder_ + "noname[" + strategy + "]" + chart.securityName + "[D].csv");
+      FileLines(folder_ + "noname[" + strategy + "]" + name + "[D].csv");
   ASSERT_EQ(lines.size(), 9u);
   EXPECT_EQ(lines[3], ";%S=" + strategy);
-  const std::string row = strategy + "," + chart.securityName + ",1,";
+  const std::string row = strategy + "," + name + ",1,";
   EXPECT_EQ(lines[7], row + "20240101,20240102,0.1000");
   EXPECT_EQ(lines[8], row + "20240103,20240104,0.0833");
   EXPECT_GT(lines[8].size(), 255u);
@@ -188,32 +185,27 @@ TEST_F(TradeFileCall, EveryCallRewritesTheFile) {
 }
 
 TEST_F(TradeFileCall, TheRangeNarrowsByTheSignalAndAnEmptyRangeWritesOnlyTheHeader) {
-  chart.SetClose({10, 11, 12, 13, 14});
-  buySell.Set({1, 1, 0, 1, 0});
-  buySell.record.first = 2;  // the signal starts later: bars 2 to 4
-  chart.series = {{&chart.close.record, &buySell.record}, 2};
+  chart.SetCloses({10, 11, 12, 13, 14});
+  chart.SetValues(buySell, {1, 1, 0, 1, 0});
+  buySell.first = 2;  // the signal starts later: bars 2 to 4
   chart.custom = {{kLongOnly}, 1};
-  chart.texts = {"MAcross"};
-  chart.Prepare('D', 0);
+  chart.SetTexts({"MAcross"});
   ASSERT_EQ(Again(), 0);
   EXPECT_EQ(chart.result.first, 2);
   EXPECT_EQ(chart.result.last, 4);
   EXPECT_EQ(chart.R(1), kPoison);
   EXPECT_EQ(Rows(), (Lines{"MAcross,SEC1,1,20240104,20240105,0.0769"}));
 
-  buySell.record.first = 4;
-  buySell.record.last = 3;  // an empty signal range does not shorten the range
-  chart.Prepare('D', 0);
+  buySell.first = 4;
+  buySell.last = 3;  // an empty signal range does not shorten the range
   ASSERT_EQ(Again(), 0);
   EXPECT_EQ(chart.result.first, 4);
   EXPECT_EQ(chart.result.last, 4);
 
-  buySell.record.first = 0;
-  buySell.record.last = 4;
-  chart.close.record.first = 3;
-  chart.close.record.last = 1;
-  chart.Prepare('D', 0);
-  for (float& v : chart.out) v = kPoison;
+  buySell.first = 0;
+  buySell.last = 4;
+  chart.SetRange(3, 1);
+  std::fill_n(chart.result.values, kMaxBars, kPoison);
   ASSERT_EQ(Again(), 0);
   EXPECT_EQ(chart.result.first, 3);
   EXPECT_EQ(chart.result.last, 1);
@@ -231,16 +223,14 @@ TEST_F(TradeFileCall, FaultsFailWithTheirMessageAfterTheRowsBefore) {
   EXPECT_EQ(chart.Error(), "Invalid floating point operation");
 
   // Bars beyond the host's arrays.
-  std::fill(buySell.values.begin(), buySell.values.end(), 0.0f);
-  chart.close.record.last = kMaxBars;
-  buySell.record.last = kMaxBars;
-  chart.Prepare('D', 0);
+  std::fill_n(buySell.values, kMaxBars, 0.0f);
+  chart.SetRange(0, kMaxBars);
+  buySell.last = kMaxBars;
   EXPECT_EQ(Again(), -1);
   EXPECT_EQ(chart.Error(), "Range check error");
   EXPECT_EQ(chart.R(kMaxIndex), 0.0f);
 
-  chart.close.record.first = -1;
-  chart.Prepare('D', 0);
+  chart.SetRange(-1, kMaxBars);
   EXPECT_EQ(Again(), -1);
   EXPECT_EQ(chart.Error(), "Range check error");
 }

@@ -24,13 +24,16 @@ std::string Line(int32_t id, const char* operation, const char* price, int32_t q
 
 class TradeQuikCall : public TradingTest {
  protected:
-  TradingChart chart;
-  Series shortLong, price, quantity;
+  TestChart chart;
+  HostSeries& shortLong = chart.AddSeries({});
+  HostSeries& price = chart.AddSeries({});
+  HostSeries& quantity = chart.AddSeries({});
   std::vector<float> signal;
 
   void SetUp() override {
     TradingTest::SetUp();
     Load(SectionText());
+    chart.SetTexts({"ACC1", "CL1"});
   }
   std::string Transactions() const { return Path("orders.tri"); }
   std::string SectionText(const std::string& file = {}) const {
@@ -43,20 +46,16 @@ class TradeQuikCall : public TradingTest {
   int32_t Run(float ident = 1, float px = 101.5f, float unit = 10,
               int32_t orderType = kLimitOrder) {
     const size_t n = signal.size();
-    chart.SetClose(std::vector<float>(n, px));
-    shortLong.Set(signal);
-    price.Set(std::vector<float>(n, px));
-    quantity.Set(std::vector<float>(n, unit));
+    chart.SetCloses(std::vector<float>(n, px));
+    chart.SetValues(shortLong, signal);
+    chart.SetValues(price, std::vector<float>(n, px));
+    chart.SetValues(quantity, std::vector<float>(n, unit));
     return Call(ident, orderType);
   }
   int32_t Call(float ident = 1, int32_t orderType = kLimitOrder) {
-    chart.series = {{&shortLong.record, &price.record, &quantity.record}, 3};
     chart.numeric = {{ident}, 1};
     chart.custom = {{orderType}, 1};
-    if (chart.texts.empty()) chart.texts = {"ACC1", "CL1"};
-    chart.Prepare('D', 0);
-    return TradeQuik(&chart.data, &chart.series, &chart.numeric, &chart.strings, &chart.custom,
-                     &chart.rec);
+    return chart.Call(TradeQuik);
   }
   std::vector<std::string> Orders() const { return FileLines(Transactions()); }
   std::string Seen(const std::string& key = kKey) const {
@@ -160,8 +159,7 @@ TEST_F(TradeQuikCall, MarketOrdersPricesAndTheTemplate) {
 
 TEST_F(TradeQuikCall, SettingsAndTheirMessagesInOrder) {
   // A new section is created for the user to fill in.
-  chart.folder = "C:\\New";
-  chart.texts = {"ACC1", "CL1"};
+  chart.data.securityPath = chart.Text("C:\\New");
   signal = {0, 1};
   ASSERT_EQ(Run(), -1);
   EXPECT_EQ(chart.Error(), "ClassCode is not defined");
@@ -175,8 +173,8 @@ TEST_F(TradeQuikCall, SettingsAndTheirMessagesInOrder) {
     const char* value;
     const char* message;
   };
-  chart.folder = "C:\\Data";
-  chart.texts = {"", ""};
+  chart.data.securityPath = chart.Text("C:\\Data");
+  chart.SetTexts({"", ""});
   const std::string transactions = Transactions();
   s.WriteText(kSection, "Template", "");
   s.WriteText(kSection, "SecCode", "");
@@ -232,18 +230,8 @@ TEST_F(TradeQuikCall, SectionNames) {
 TEST_F(TradeQuikCall, TheNamelessSectionHoldsNothing) {
   const std::string before = ReadFile(SettingsPath());
   signal = {0, 1};
-  chart.series = {{&shortLong.record, &price.record, &quantity.record}, 3};
-  shortLong.Set(signal);
-  price.Set({100, 100});
-  quantity.Set({10, 10});
-  chart.SetClose({100, 100});
-  chart.numeric = {{1}, 1};
-  chart.custom = {{kLimitOrder}, 1};
-  chart.texts = {"ACC1", "CL1"};
-  chart.Prepare('d', 0);
-  EXPECT_EQ(TradeQuik(&chart.data, &chart.series, &chart.numeric, &chart.strings, &chart.custom,
-                      &chart.rec),
-            -1);
+  chart.data.period = 'd';
+  EXPECT_EQ(Run(1, 100), -1);
   EXPECT_EQ(chart.Error(), "ClassCode is not defined");
   EXPECT_EQ(ReadFile(SettingsPath()), before);
 }
@@ -283,7 +271,7 @@ TEST_F(TradeQuikCall, ASettingsFileThatCannotBeWrittenStopsTheOrder) {
       },
       ::testing::ExitedWithCode(0), "");
   // A key that could not be stored (an "=" in the account) likewise.
-  chart.texts = {"A=1", "CL1"};
+  chart.SetTexts({"A=1", "CL1"});
   EXPECT_EQ(Run(), -1);
   EXPECT_EQ(chart.Error().rfind("Cannot write settings file ", 0), 0u);
   EXPECT_EQ(Orders(), Lines{});
@@ -328,23 +316,22 @@ TEST_F(TradeQuikCall, HostileInputsFailCleanlyAndSendNothing) {
   // Broken ranges.
   signal = {0, 1};
   Run();
-  chart.close.record.first = -3;
+  chart.SetRange(-3, 1);
   EXPECT_EQ(Call(), -1);
   EXPECT_EQ(chart.Error(), "Range check error");
-  chart.close.record.first = 0;
-  chart.close.record.last = kMaxBars + 5;
-  shortLong.record.last = price.record.last = quantity.record.last = kMaxBars + 5;
+  chart.SetRange(0, kMaxBars + 5);
+  shortLong.last = price.last = quantity.last = kMaxBars + 5;
   EXPECT_EQ(Call(), -1);
   EXPECT_EQ(chart.Error(), "Range check error");
 
   // Long texts and brackets: a defined result and a file that still reads.
-  chart.texts = {std::string(5000, 'a'), "CL1"};
-  chart.symbol = "S[E]C=1";
-  chart.folder = "C:\\Data";
+  chart.SetTexts({std::string(5000, 'a'), "CL1"});
+  chart.data.symbol = chart.Text("S[E]C=1");
+  chart.data.securityPath = chart.Text("C:\\Data");
   signal = {0, 1};
   EXPECT_EQ(Run(), -1);  // "]" in the section: the section cannot hold ClassCode
   EXPECT_EQ(chart.Error(), "ClassCode is not defined");
-  chart.symbol = "SEC1";
+  chart.data.symbol = chart.Text("SEC1");
   EXPECT_EQ(Run(), 0) << chart.Error();
   EXPECT_EQ(CurrentTradingSettings()->ReadText(kSection, "ClassCode", ""), "QJSIM");
   EXPECT_EQ(Seen("DateTime_" + std::string(5000, 'a') + "_CL1_1"), "20240102,0");
