@@ -57,7 +57,9 @@ class MemoryFiles final : public msx::FileService {
 
 // Twelve bars, exactly as long as the chart: a read or write past them is
 // the address sanitizer's to see. Daily: twelve trading days; intraday:
-// six five-minute bars on each of two days.
+// six five-minute bars on each of two days. (Not the unit tests' TestChart:
+// its arrays are the host's full 65,500 bars, in which a reach past a short
+// chart lands unseen.)
 struct SmallChart {
   std::vector<msx::HostDateTimeEntry> dates;
   std::vector<float> close;
