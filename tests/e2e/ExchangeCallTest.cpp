@@ -86,9 +86,18 @@ std::vector<msx::HostDateTimeEntry> Days(int32_t firstDate, int32_t count) {
 
 std::string Temp(const std::string& name) { return ::testing::TempDir() + name; }
 
+// A data file's name in the tests' temporary folder: the file, its staging
+// file and the reader's copy are removed when it is made and when the test
+// ends, a failed assertion included.
+struct DataFileName : std::string {
+  explicit DataFileName(const std::string& file) : std::string(Temp(file)) { RemoveAll(*this); }
+  ~DataFileName() { RemoveAll(*this); }
+  DataFileName(const DataFileName&) = delete;
+  DataFileName& operator=(const DataFileName&) = delete;
+};
+
 TEST(WriteDataCall, TheLinesOfTheRangeAndTheSeriesAsResult) {
-  const std::string name = Temp("wd_ABC_D.txt");
-  RemoveAll(name);
+  const DataFileName name("wd_ABC_D.txt");
   std::vector<msx::HostDateTimeEntry> stamps = Days(20040301, 25);
   stamps[12] = {20040302, 1030000};
   Chart chart(stamps);
@@ -110,12 +119,10 @@ TEST(WriteDataCall, TheLinesOfTheRangeAndTheSeriesAsResult) {
             "20040317,0000000,16.5\r\n20040318,0000000,17.5\r\n20040319,0000000,18.5\r\n"
             "20040320,0000000,19.5\r\n\r\n");
   EXPECT_FALSE(msx::platform::FileExists(name + ".out"));
-  RemoveAll(name);
 }
 
 TEST(WriteDataCall, AnEmptyRangeWritesOnlyCrLf) {
-  const std::string name = Temp("wd_empty.txt");
-  RemoveAll(name);
+  const DataFileName name("wd_empty.txt");
   Chart chart(Days(20040301, 5));
   Call c;
   c.Series({1, 2, 3}, 3, 2).Text(name);
@@ -124,12 +131,10 @@ TEST(WriteDataCall, AnEmptyRangeWritesOnlyCrLf) {
   EXPECT_EQ(c.Last(), 2);
   EXPECT_EQ(c.R(2), kPoison);
   EXPECT_EQ(FileText(name), "\r\n");
-  RemoveAll(name);
 }
 
 TEST(WriteDataCall, ArgumentCountsAndFailuresLeaveTheErrorTextAlone) {
-  const std::string name = Temp("wd_counts.txt");
-  RemoveAll(name);
+  const DataFileName name("wd_counts.txt");
   Chart chart(Days(20040301, 5));
   Call extraString;
   extraString.Series({1, 2}, 0, 1).Text(name).Text("more");
@@ -157,8 +162,7 @@ TEST(WriteDataCall, ArgumentCountsAndFailuresLeaveTheErrorTextAlone) {
 }
 
 TEST(WriteDataCall, ALastIndexBeyondTheHostArraysFailsAndWritesNoFile) {
-  const std::string name = Temp("wd_beyond.txt");
-  RemoveAll(name);
+  const DataFileName name("wd_beyond.txt");
   Chart chart(Days(20040301, 5));
   Call c;
   c.Series({1, 2, 3}, 65495, 65500).Text(name);
@@ -174,8 +178,7 @@ TEST(WriteDataCall, ALastIndexBeyondTheHostArraysFailsAndWritesNoFile) {
 TEST(WriteDataCall, ADataFileHeldByAnotherProgramKeepsItsContent) {
   if (std::string(msx::platform::LibraryFileName()) != "msx_qmr.dll")
     GTEST_SKIP() << "files held open deny nothing on POSIX";
-  const std::string name = Temp("wd_held.txt");
-  RemoveAll(name);
+  const DataFileName name("wd_held.txt");
   Chart chart(Days(20040301, 5));
   Call first;
   first.Series({1}, 0, 0).Text(name);
@@ -193,7 +196,6 @@ TEST(WriteDataCall, ADataFileHeldByAnotherProgramKeepsItsContent) {
   EXPECT_LT(seconds, 10.0);
   EXPECT_EQ(FileText(name), "20040301,0000000,1\r\n\r\n");
   EXPECT_EQ(FileText(name + ".out"), "20040301,0000000,2\r\n\r\n");
-  RemoveAll(name);
 }
 
 // A data file that cannot be written at all (its folder is missing): both
@@ -220,7 +222,7 @@ TEST(WriteDataCall, AFileThatCannotBeWrittenFailsNamingIt) {
 std::vector<float> Same(float v) { return std::vector<float>(200, v); }
 
 TEST(WriteDataExCall, TheBasicLayoutAndBothPatterns) {
-  const std::string name = Temp("wdx.txt");
+  const DataFileName name("wdx.txt");
   Chart chart({{20040302, 1030000}});
   const auto run = [&](const std::string& format) {
     RemoveAll(name);
@@ -239,12 +241,10 @@ TEST(WriteDataExCall, TheBasicLayoutAndBothPatterns) {
   EXPECT_EQ(run("|;%.2f;%.2f"), "20040302,1030000;1.50;2.25\r\n\r\n");
   EXPECT_EQ(run("dd.mm.yyyy hh:nn|"), "02.03.2004 10:30,1.5,2.25,3,4,5,6,7\r\n\r\n");
   EXPECT_EQ(run("yyyymmdd|%.1f|%6:g"), "200403021.5|7\r\n\r\n");
-  RemoveAll(name);
 }
 
 TEST(WriteDataExCall, AnInvalidValuePatternFailsWithItsMessageAndWritesNoFile) {
-  const std::string name = Temp("wdx_fail.txt");
-  RemoveAll(name);
+  const DataFileName name("wdx_fail.txt");
   Chart chart(Days(20040301, 3));
   for (const auto& [format, message] : std::vector<std::pair<std::string, std::string>>{
            {"%d", "Format '%d' invalid or incompatible with argument"},
@@ -263,8 +263,7 @@ TEST(WriteDataExCall, AnInvalidValuePatternFailsWithItsMessageAndWritesNoFile) {
 }
 
 TEST(WriteDataExCall, ABarThatIsNoDateFailsOnlyWithADatePattern) {
-  const std::string name = Temp("wdx_date.txt");
-  RemoveAll(name);
+  const DataFileName name("wdx_date.txt");
   Chart chart({{20040230, 0}});
   for (const auto& [format, rc] :
        std::vector<std::pair<std::string, int32_t>>{{"", 0}, {"|%f", 0}, {"dd|", -1}}) {
@@ -277,12 +276,10 @@ TEST(WriteDataExCall, ABarThatIsNoDateFailsOnlyWithADatePattern) {
       EXPECT_EQ(c.Error(), "Invalid argument to date encode");
     }
   }
-  RemoveAll(name);
 }
 
 TEST(WriteDataExCall, TheBarsWhereAllSevenSeriesAreValid) {
-  const std::string name = Temp("wdx_range.txt");
-  RemoveAll(name);
+  const DataFileName name("wdx_range.txt");
   Chart chart(Days(20040101, 101));
   Call c;
   c.Text("");
@@ -300,7 +297,6 @@ TEST(WriteDataExCall, TheBarsWhereAllSevenSeriesAreValid) {
   const std::string text = FileText(name);
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 82 + 1);
   EXPECT_EQ(text.substr(0, 34), "20040110,0000000,1,1,1,1,1,1,1\r\n20");
-  RemoveAll(name);
 }
 
 // A data file as a writer leaves it, published under the name.
@@ -325,7 +321,7 @@ std::vector<float> Read(const Chart& chart, const std::string& fileTemplate, int
 using V = std::vector<float>;
 
 TEST(ReadDataCall, TheDailyExampleTakesTheNextRowAndKeepsTheLast) {
-  const std::string name = Temp("rd_ABC_D.txt");
+  const DataFileName name("rd_ABC_D.txt");
   Publish(name, "20040302,0000000,20\r\n20040304,1234567,40\r\n\r\n");
   Chart chart(Days(20040301, 5));
   Call c;
@@ -338,41 +334,37 @@ TEST(ReadDataCall, TheDailyExampleTakesTheNextRowAndKeepsTheLast) {
   // A weekly chart looks for the daily name too.
   Chart weekly(Days(20040301, 5), 'W');
   EXPECT_EQ(Read(weekly, Temp("rd_%S_%P.txt")), (V{20, 20, 40, 40, 40}));
-  RemoveAll(name);
 }
 
 TEST(ReadDataCall, ADailyChartNeverParsesTheTimeColumn) {
-  const std::string name = Temp("rd_daily_time.txt");
+  const DataFileName name("rd_daily_time.txt");
   Publish(name, "20040302,noon,20\r\n20040304,,40\r\n");
   EXPECT_EQ(Read(Chart(Days(20040301, 5)), name), (V{20, 20, 40, 40, 40}));
   int32_t rc = 0;
   Read(Chart(Days(20040301, 5), 'W'), name, &rc);  // a weekly chart does parse it
   EXPECT_EQ(rc, -1);
-  RemoveAll(name);
 }
 
 TEST(ReadDataCall, IntradayRowsByDateAndTime) {
-  const std::string name = Temp("rd_ABC_5.txt");
+  const DataFileName name("rd_ABC_5.txt");
   Publish(name,
           "20040302,0959000,1\r\n20040302,1005000,2\r\n20040302,1010000,3\r\n"
           "20040303,0930000,4\r\n\r\n");
   Chart chart({{20040302, 1000000}, {20040302, 1005000}, {20040302, 1015000}, {20040303, 900000}},
               'I', 5);
   EXPECT_EQ(Read(chart, Temp("rd_%S_%P.txt")), (V{2, 2, 4, 4}));
-  RemoveAll(name);
 }
 
 TEST(ReadDataCall, RowsAllEarlierAndAnEmptyFileGiveZeros) {
-  const std::string name = Temp("rd_zeros.txt");
+  const DataFileName name("rd_zeros.txt");
   Publish(name, "20040101,0,5\r\n20040102,0,6\r\n\r\n");
   EXPECT_EQ(Read(Chart(Days(20040301, 3)), name), (V{0, 0, 0}));
   Publish(name, "\r\n");
   EXPECT_EQ(Read(Chart(Days(20040301, 3)), name), (V{0, 0, 0}));
-  RemoveAll(name);
 }
 
 TEST(ReadDataCall, AMissingValueFailsOnlyWhenItsRowMatches) {
-  const std::string name = Temp("rd_missing.txt");
+  const DataFileName name("rd_missing.txt");
   Publish(name, "20040301,0\r\n20040303,0,7\r\n");
   int32_t rc = 0;
   EXPECT_EQ(Read(Chart(Days(20040302, 3)), name, &rc), (V{7, 7, 7}));  // passed over
@@ -382,12 +374,10 @@ TEST(ReadDataCall, AMissingValueFailsOnlyWhenItsRowMatches) {
   EXPECT_EQ(rc, -1);
   EXPECT_EQ(c.Error(), "poison");
   EXPECT_EQ(c.Last(), -9);
-  RemoveAll(name);
 }
 
 TEST(ReadDataCall, NoFileSetsTheRangeAndWritesNothing) {
-  const std::string name = Temp("rd_none.txt");
-  RemoveAll(name);
+  const DataFileName name("rd_none.txt");
   Call c;
   int32_t rc = -1;
   EXPECT_EQ(Read(Chart(Days(20040301, 3)), name, &rc, &c), (V{kPoison, kPoison, kPoison}));
@@ -411,7 +401,7 @@ TEST(ReadDataCall, ArgumentCountsAndANegativeCloseRange) {
 }
 
 TEST(ReadDataCall, ACloseRangeBeyondTheHostArraysFailsAfterWritingUpTo65499) {
-  const std::string name = Temp("rd_beyond.txt");
+  const DataFileName name("rd_beyond.txt");
   Publish(name, "20991231,0,3.5\r\n");
   Chart chart(Days(20040301, 3));
   chart.data.close.first = 65495;
@@ -424,20 +414,17 @@ TEST(ReadDataCall, ACloseRangeBeyondTheHostArraysFailsAfterWritingUpTo65499) {
   EXPECT_EQ(c.R(65499), 3.5f);
   EXPECT_EQ(c.Last(), -9);
   EXPECT_EQ(c.Error(), "poison");
-  RemoveAll(name);
 }
 
 // The first exchange between two charts: one writes, the other reads.
 TEST(Exchange, WriteInOneChartReadInAnother) {
-  const std::string name = Temp("xc_ABC_D.txt");
-  RemoveAll(name);
+  const DataFileName name("xc_ABC_D.txt");
   Chart writer({{20040301, 0}, {20040303, 0}, {20040305, 0}});
   Call w;
   w.Series({1.25f, 3.5f, 1e-7f}, 0, 2).Text(Temp("xc_%S_%P.txt"));
   ASSERT_EQ(w.Run("WriteData", writer), 0);
   Chart reader(Days(20040301, 6));
   EXPECT_EQ(Read(reader, Temp("xc_%S_%P.txt")), (V{1.25f, 3.5f, 3.5f, 1e-7f, 1e-7f, 1e-7f}));
-  RemoveAll(name);
 }
 
 }  // namespace
