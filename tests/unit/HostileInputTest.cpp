@@ -496,10 +496,10 @@ std::string DrawText(Rng& r, TextUse use, bool wide) {
     case 7:
     case 8:
     case 9:
-      length = r.Between(1, 12);
+      length = static_cast<std::size_t>(r.Between(1, 12));
       break;
     default:
-      length = r.Between(1, 60);
+      length = static_cast<std::size_t>(r.Between(1, 60));
       break;
   }
   if (wide) length = std::min<std::size_t>(length, 64);
