@@ -10,8 +10,8 @@
 #include <iostream>
 #include <random>
 #include <set>
-#include <thread>
 
+#include "KilledChild.h"
 #include "OrderRun.h"
 
 namespace msx {
@@ -67,32 +67,19 @@ TEST(OrdersAcrossCrashes, KilledAtRandomMomentsEveryOrderGoesOutOnce) {
   std::set<int32_t> completed;
   int32_t from = 2;
   for (int32_t round = 0; round < kRestarts; ++round) {
-    int ends[2];
-    ASSERT_EQ(pipe(ends), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      close(ends[0]);
-      LoadSettings(folder + "msx_qmr.ini");
-      OrderRun run;
-      for (int32_t bars = from;; ++bars) {
-        if (run.Calc(bars) != 0) std::_Exit(3);
-        if (write(ends[1], &bars, sizeof bars) != sizeof bars) std::_Exit(4);
-      }
-    }
-    close(ends[1]);
-    std::this_thread::sleep_for(std::chrono::microseconds(random() % 25000));
-    kill(child, SIGKILL);
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFSIGNALED(status)) << "the child stopped by itself: " << status;
-    int32_t bars = 0;
-    int32_t last = from - 1;
-    while (read(ends[0], &bars, sizeof bars) == sizeof bars) {
-      completed.insert(bars);
-      last = bars;
-    }
-    close(ends[0]);
+    const KilledChild child = RunAndKill(
+        [&](const std::function<void(int32_t)>& report) {
+          LoadSettings(folder + "msx_qmr.ini");
+          OrderRun run;
+          for (int32_t bars = from;; ++bars) {
+            if (run.Calc(bars) != 0) std::_Exit(3);
+            report(bars);
+          }
+        },
+        std::chrono::microseconds(random() % 25000), /*afterFirstReport=*/false);
+    ASSERT_TRUE(child.killed) << "the child stopped by itself";
+    completed.insert(child.reported.begin(), child.reported.end());
+    const int32_t last = child.reported.empty() ? from - 1 : child.reported.back();
     from = last + 1 + (random() % 4 == 0 ? 1 : 0);
   }
   // The host started once more, calculating to the end.

@@ -3,13 +3,13 @@
 // failed write ever leaves a damaged file or loses TransId (POSIX: the
 // atomic replace).
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <random>
 #include <thread>
 
+#include "KilledChild.h"
 #include "TradingFixture.h"
 #include "platform/Platform.h"
 #include "trading/MSX_QMR_TradeQUIK.h"
@@ -173,28 +173,14 @@ TEST_F(SettingsFile, KillingTheWriterNeverDamagesTheFileNorLosesTransId) {
   std::mt19937 random(7);
   int32_t reported = 1;
   for (int round = 0; round < 60; ++round) {
-    int pipeEnds[2];
-    ASSERT_EQ(pipe(pipeEnds), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      close(pipeEnds[0]);
-      TradingSettings own(path);
-      for (;;) {
-        const int32_t id = NextTransId(own);
-        if (write(pipeEnds[1], &id, sizeof id) != sizeof id) std::_Exit(3);
-      }
-    }
-    close(pipeEnds[1]);
-    int32_t id = 0;
-    ASSERT_EQ(read(pipeEnds[0], &id, sizeof id), static_cast<ssize_t>(sizeof id));  // one done
-    reported = std::max(reported, id);
-    std::this_thread::sleep_for(std::chrono::microseconds(random() % 4000));
-    kill(child, SIGKILL);
-    int status = 0;
-    waitpid(child, &status, 0);
-    while (read(pipeEnds[0], &id, sizeof id) == sizeof id) reported = std::max(reported, id);
-    close(pipeEnds[0]);
+    const KilledChild child = RunAndKill(
+        [&](const std::function<void(int32_t)>& report) {
+          TradingSettings own(path);
+          for (;;) report(NextTransId(own));
+        },
+        std::chrono::microseconds(random() % 4000), /*afterFirstReport=*/true);
+    ASSERT_FALSE(child.reported.empty()) << "round " << round;  // one number taken at least
+    for (const int32_t id : child.reported) reported = std::max(reported, id);
 
     TradingSettings check(path);
     const int32_t stored = check.ReadInteger("TradeQuik", "TransId", 1);
