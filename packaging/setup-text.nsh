@@ -18,8 +18,8 @@ LangString OtherFolderName ${LANG_RUSSIAN} "MetaStock загружает вне�
 LangString DllInUse ${LANG_ENGLISH} "Cannot write $INSTDIR\msx_qmr.dll. Close the host (it keeps the DLL open) and press Retry."
 LangString DllInUse ${LANG_RUSSIAN} "Не удаётся записать $INSTDIR\msx_qmr.dll. Закройте MetaStock (он держит DLL открытой) и нажмите «Повтор»."
 
-LangString SettingsWritten ${LANG_ENGLISH} "New settings file $INSTDIR\msx_qmr.ini; trade files go to $TradeFolder"
-LangString SettingsWritten ${LANG_RUSSIAN} "Создан файл настроек $INSTDIR\msx_qmr.ini; файлы сделок будут в $TradeFolder"
+LangString SettingsWritten ${LANG_ENGLISH} "New settings file $INSTDIR\msx_qmr.ini; trade files and TradeQuik's journal go to $TradeFolder"
+LangString SettingsWritten ${LANG_RUSSIAN} "Создан файл настроек $INSTDIR\msx_qmr.ini; файлы сделок и журнал TradeQuik будут в $TradeFolder"
 
 LangString SettingsKept ${LANG_ENGLISH} "The settings file $INSTDIR\msx_qmr.ini is there already: kept as it is."
 LangString SettingsKept ${LANG_RUSSIAN} "Файл настроек $INSTDIR\msx_qmr.ini уже есть: он сохранён без изменений."

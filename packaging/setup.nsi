@@ -10,9 +10,9 @@
 ;
 ; The settings file msx_qmr.ini beside the DLL carries TradeQuik's
 ; transaction number and last-seen bars, so setup writes it only when there
-; is none (the documented defaults, with Directory set to a trade-files
-; folder in the user's documents) and never touches an existing one; the
-; uninstaller keeps it too.
+; is none (the documented defaults, with Directory and TradeQuik's Journal
+; in a trade-files folder in the user's documents) and never touches an
+; existing one; the uninstaller keeps it too.
 ;
 ; Silent: setup.exe /S [/D=FOLDER] (FOLDER last, without quotes). Exit code
 ; 0 when installed; 2 when /S found no host folder and no /D= was given, or
@@ -34,6 +34,7 @@ FileErrorText "$(DllInUse)" "$(DllInUse)"
 !define HOSTNAME "MetaStock"
 !define UNINSTKEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\msx_qmr"
 !define UNINSTALLER "msx_qmr-uninstall.exe"
+!define JOURNAL "msx_qmr journal.csv"
 !define TEMPLATE "TRANS_ID=%N;ACCOUNT=%A;CLIENT_CODE=%C;TYPE=%T;CLASSCODE=%M;SECCODE=%S;ACTION=NEW_ORDER;OPERATION=%O;PRICE=%P;QUANTITY=%Q;"
 
 Name "msx_qmr ${VERSION}"
@@ -225,7 +226,10 @@ FunctionEnd
 ; --- Installing -----------------------------------------------------------
 
 ; Writes the settings file with the documented defaults, the trade files
-; going to a folder in the user's documents.
+; going to a folder in the user's documents. TradeQuik's order switch, cap
+; and order mode are written out as they behave when absent (orders on,
+; no cap, one order per change), so that users find them to change; its
+; journal goes beside the trade files.
 Function SeedSettings
   SetShellVarContext current
   StrCpy $TradeFolder "$DOCUMENTS\msx_qmr trades"
@@ -241,6 +245,10 @@ Function SeedSettings
   FileWrite $0 "ClientCode=$\r$\n"
   FileWrite $0 "File=$\r$\n"
   FileWrite $0 "Template=${TEMPLATE}$\r$\n"
+  FileWrite $0 "Enabled=yes$\r$\n"
+  FileWrite $0 "MaxQuantity=0$\r$\n"
+  FileWrite $0 "Orders=Changes$\r$\n"
+  FileWrite $0 "Journal=$TradeFolder\${JOURNAL}$\r$\n"
   FileClose $0
   DetailPrint "$(SettingsWritten)"
   ; Users may write the file, so that the host's writes reach it and not a

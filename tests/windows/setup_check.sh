@@ -6,8 +6,9 @@
 # seconds.
 #
 #   The host found through its uninstall entry: with a fake host registered,
-#   /S installs the DLL and writes the settings file with the defaults and
-#   the trade folder in Documents; the installed DLL loads (msxhost.exe
+#   /S installs the DLL and writes the settings file with the defaults,
+#   TradeQuik's order switch, cap and mode, and the trade folder and the
+#   journal in Documents; the installed DLL loads (msxhost.exe
 #   describe) and leaves that file as it is; /S again over a changed
 #   settings file (TransId=57, a last-seen key) keeps it byte for byte; the
 #   uninstaller removes the DLL, itself and the Add/Remove Programs entry
@@ -84,11 +85,13 @@ fresh_prefix() {  # fresh_prefix NAME: WINEPREFIX, a copy of the base
 }
 unix_path() { echo "$WINEPREFIX/drive_c/${1#C:\\}" | tr '\\' /; }
 in_registry() { "$wine64" reg query "$1" >/dev/null 2>&1; }
-# The settings file setup writes: the library's defaults, trade files in Documents.
+# The settings file setup writes: the library's defaults, TradeQuik's
+# safety keys as they behave when absent, trade files and the journal in Documents.
 seeded() {  # seeded TRADE_FOLDER
   printf '[TradeFile]\r\nAuthor=noname\r\nDirectory=%s\r\nClosePositionAtLastBar=no\r\n\r\n' "$1"
   printf '[TradeQuik]\r\nAccount=\r\nClientCode=\r\nFile=\r\n'
   printf 'Template=TRANS_ID=%%N;ACCOUNT=%%A;CLIENT_CODE=%%C;TYPE=%%T;CLASSCODE=%%M;SECCODE=%%S;ACTION=NEW_ORDER;OPERATION=%%O;PRICE=%%P;QUANTITY=%%Q;\r\n'
+  printf 'Enabled=yes\r\nMaxQuantity=0\r\nOrders=Changes\r\nJournal=%s\\msx_qmr journal.csv\r\n' "$1"
 }
 
 echo "== setup finds the host through its uninstall entry (fresh prefix)"
@@ -115,7 +118,7 @@ check "the DLL is in the host's folder" cmp -s "$dll" "$dir/msx_qmr.dll"
 user=$(ls "$WINEPREFIX/drive_c/users" | grep -vx Public | head -1)
 trades="C:\\users\\$user\\Documents\\msx_qmr trades"
 seeded "$trades" > "$out/seeded.ini"
-check "the settings file holds the defaults, trade files in Documents" cmp "$out/seeded.ini" "$dir/msx_qmr.ini"
+check "the settings file holds the defaults, trade files and the journal in Documents" cmp "$out/seeded.ini" "$dir/msx_qmr.ini"
 check "the trade folder is there" test -d "$(unix_path "$trades")"
 check "an Add/Remove Programs entry" in_registry "$uninstall_key"
 check "the uninstaller is there" test -f "$dir/msx_qmr-uninstall.exe"
