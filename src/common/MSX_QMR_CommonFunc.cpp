@@ -24,7 +24,7 @@ bool AppendLine(std::string_view line, const std::string& path) {
   text.reserve(line.size() + 2);
   text.append(line);
   MakeOemLine(text);
-  return platform::AppendToFile(path, text).ok();
+  return platform::AppendLineToFile(path, text).ok();
 }
 
 void DiagnosticLog(std::string_view message) { FileLog(message, "C:\\MSX.log"); }

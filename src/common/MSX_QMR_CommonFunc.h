@@ -15,7 +15,8 @@ bool CodePageFlag();
 void SetCodePageFlag(bool set);
 
 // Appends line and CR LF to the file at path, converted to the OEM code page,
-// in one write. The file is created when missing. A file that cannot be
+// in one write. The file is created when missing; a file that ends in a
+// fragment of a line gets the line end first. A file that cannot be
 // opened or written gets nothing; the result says whether the line was
 // written, for the callers that must not lose it.
 bool AppendLine(std::string_view line, const std::string& path);

@@ -171,4 +171,13 @@ std::string Set(std::string_view text, std::string_view section, std::string_vie
   return result;
 }
 
+std::string Remove(std::string_view text, std::string_view section, std::string_view key) {
+  const std::vector<Line> lines = Parse(text);
+  const SectionSpan span = FindSection(lines, Trim(section));
+  for (std::size_t i = span.begin; span.found && i < span.end; ++i)
+    if (lines[i].kind == Kind::kKey && SameName(lines[i].name, Trim(key)))
+      return std::string(text.substr(0, lines[i].begin)).append(text.substr(lines[i].end));
+  return std::string(text);
+}
+
 }  // namespace msx::platform::ini

@@ -31,4 +31,8 @@ bool SectionHasKeys(std::string_view text, std::string_view section);
 std::string Set(std::string_view text, std::string_view section, std::string_view key,
                 std::string_view value);
 
+// The text without the line of key in section; the same text when there is
+// no such key. Every other line stays byte for byte.
+std::string Remove(std::string_view text, std::string_view section, std::string_view key);
+
 }  // namespace msx::platform::ini

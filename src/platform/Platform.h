@@ -53,6 +53,21 @@ void ConvertAnsiToOem(char* text, std::size_t length);
 // the bytes went.
 Status AppendToFile(const std::string& path, std::string_view bytes, int64_t* before = nullptr);
 
+// AppendToFile for whole lines: when the file does not end in a line feed
+// (a writer killed in the middle of its line left a fragment), the line end
+// goes first, in the same write, so that the fragment stays a line of its
+// own and the new line is never glued onto it. before receives where the
+// line went. A file that may be written but not read (a terminal holding it
+// without read sharing) is appended to as it is.
+Status AppendLineToFile(const std::string& path, std::string_view line,
+                        int64_t* before = nullptr);
+
+// What AppendLineToFile writes first after a file's last byte: nothing after a
+// line feed, the missing line feed after a CR, CR LF after anything else.
+inline std::string_view LineEndAfter(char lastByte) {
+  return lastByte == '\n' ? std::string_view() : (lastByte == '\r' ? "\n" : "\r\n");
+}
+
 // The file's length in bytes. Fails (kNotFound) when there is none.
 Status FileLength(const std::string& path, int64_t* length);
 
@@ -153,6 +168,12 @@ std::string ReadProfileText(const std::string& path, const std::string& section,
 // the file is then unchanged. Holds LockAcrossProcesses(path) meanwhile.
 Status WriteProfileText(const std::string& path, const std::string& section, const std::string& key,
                         const std::string& value);
+
+// Removes key from section; a missing file, section or key is no error and
+// writes nothing. Fails when the file cannot be written; it is then
+// unchanged. Holds LockAcrossProcesses(path) meanwhile.
+Status DeleteProfileKey(const std::string& path, const std::string& section,
+                        const std::string& key);
 
 // True when section holds at least one key.
 bool ProfileSectionHasKeys(const std::string& path, const std::string& section);

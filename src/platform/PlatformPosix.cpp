@@ -415,16 +415,36 @@ LocaleFormats UserLocaleFormats() {
   return f;
 }
 
-Status AppendToFile(const std::string& path, std::string_view bytes, int64_t* before) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+namespace {
+Status Append(const std::string& path, std::string_view bytes, int64_t* before, bool wholeLine) {
+  // Opened for reading too, to see how the file ends.
+  constexpr int kFlags = O_CREAT | O_APPEND | O_CLOEXEC;
+  int fd = wholeLine ? ::open(path.c_str(), O_RDWR | kFlags, 0666) : -1;
+  const bool readable = fd >= 0;
+  if (!readable) fd = ::open(path.c_str(), O_WRONLY | kFlags, 0666);
   if (fd < 0) return FromErrno(errno);
   const off_t start = ::lseek(fd, 0, SEEK_END);
-  if (before != nullptr) *before = start < 0 ? 0 : static_cast<int64_t>(start);
-  int error = WriteFully(fd, bytes);
+  std::string text;
+  char last = '\n';
+  if (readable && start > 0 && !bytes.empty() && ::pread(fd, &last, 1, start - 1) == 1)
+    text = LineEndAfter(last);
+  const std::size_t lineEnd = text.size();
+  text.append(bytes);
+  if (before != nullptr) *before = start < 0 ? 0 : static_cast<int64_t>(start) + lineEnd;
+  int error = WriteFully(fd, text);
   // Cutting a file shorter is allowed even past a size limit.
   if (error != 0 && start >= 0) (void)::ftruncate(fd, start);
   if (::close(fd) != 0 && error == 0) error = errno;
   return FromErrno(error);
+}
+}  // namespace
+
+Status AppendToFile(const std::string& path, std::string_view bytes, int64_t* before) {
+  return Append(path, bytes, before, false);
+}
+
+Status AppendLineToFile(const std::string& path, std::string_view line, int64_t* before) {
+  return Append(path, line, before, true);
 }
 
 Status FileLength(const std::string& path, int64_t* length) {

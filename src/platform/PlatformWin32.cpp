@@ -241,22 +241,50 @@ LocaleFormats UserLocaleFormats() {
   return f;
 }
 
-Status AppendToFile(const std::string& path, std::string_view bytes, int64_t* before) {
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
+namespace {
+Status Append(const std::string& path, std::string_view bytes, int64_t* before, bool wholeLine) {
+  // Opened for reading too, to see how the file ends.
+  HANDLE h = wholeLine ? CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll,
+                                     nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)
+                       : INVALID_HANDLE_VALUE;
+  const bool readable = h != INVALID_HANDLE_VALUE;
+  if (!readable)
+    h = CreateFileA(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS,
+                    FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return FromLastError(GetLastError());
   LARGE_INTEGER start{};
+  std::string text;
+  if (readable && !bytes.empty() && GetFileSizeEx(h, &start) && start.QuadPart > 0) {
+    LARGE_INTEGER at{};
+    at.QuadPart = start.QuadPart - 1;
+    char last = '\n';
+    DWORD got = 0;
+    if (SetFilePointerEx(h, at, nullptr, FILE_BEGIN) && ReadFile(h, &last, 1, &got, nullptr) &&
+        got == 1)
+      text = LineEndAfter(last);
+  }
   if (!SetFilePointerEx(h, LARGE_INTEGER{}, &start, FILE_END)) {
     const DWORD error = GetLastError();
     CloseHandle(h);
     return FromLastError(error);
   }
-  if (before != nullptr) *before = start.QuadPart;
-  const DWORD error = WriteAll(h, bytes);
+  const std::size_t lineEnd = text.size();
+  text.append(bytes);
+  if (before != nullptr) *before = start.QuadPart + static_cast<int64_t>(lineEnd);
+  const DWORD error = WriteAll(h, text);
   if (error != ERROR_SUCCESS && SetFilePointerEx(h, start, nullptr, FILE_BEGIN))
     SetEndOfFile(h);  // nothing of a failed line stays
   CloseHandle(h);
   return FromLastError(error);
+}
+}  // namespace
+
+Status AppendToFile(const std::string& path, std::string_view bytes, int64_t* before) {
+  return Append(path, bytes, before, false);
+}
+
+Status AppendLineToFile(const std::string& path, std::string_view line, int64_t* before) {
+  return Append(path, line, before, true);
 }
 
 Status FileLength(const std::string& path, int64_t* length) {

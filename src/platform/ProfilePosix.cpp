@@ -192,6 +192,18 @@ Status WriteProfileText(const std::string& path, const std::string& section, con
   return ReplaceFileAtomically(path, ini::Set(text, section, key, value));
 }
 
+Status DeleteProfileKey(const std::string& path, const std::string& section,
+                        const std::string& key) {
+  const HeldAcrossProcesses oneAtATime(path);
+  std::string text;
+  const Status read = ReadWholeFile(path, &text);
+  if (read.code == StatusCode::kNotFound) return {};
+  if (!read.ok()) return read;
+  if (!ini::Find(text, section, key)) return {};  // nothing to write
+  RemoveStaleProfileFiles(path);
+  return ReplaceFileAtomically(path, ini::Remove(text, section, key));
+}
+
 bool ProfileSectionHasKeys(const std::string& path, const std::string& section) {
   return ini::SectionHasKeys(SettingsText(path), section);
 }

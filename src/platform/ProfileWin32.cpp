@@ -71,6 +71,18 @@ Status WriteProfileText(const std::string& path, const std::string& section, con
   return FromLastError(error);
 }
 
+Status DeleteProfileKey(const std::string& path, const std::string& section,
+                        const std::string& key) {
+  // A null value deletes the key; a missing file or key is no error.
+  if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return {};
+  void* const lock = LockAcrossProcesses(path);
+  const BOOL written =
+      WritePrivateProfileStringA(section.c_str(), key.c_str(), nullptr, path.c_str());
+  const DWORD error = written ? ERROR_SUCCESS : GetLastError();
+  UnlockAcrossProcesses(lock);
+  return FromLastError(error);
+}
+
 bool ProfileSectionHasKeys(const std::string& path, const std::string& section) {
   // With no key name the API lists the section's keys; one character is enough.
   char buffer[4] = {};

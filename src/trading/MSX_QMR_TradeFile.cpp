@@ -88,7 +88,7 @@ void AppendLineWithRetry(std::string_view line, const std::string& path) {
   text.reserve(line.size() + 2);
   text.append(line).append("\r\n");
   for (int32_t attempt = 0; attempt < kTradeFileAttempts; ++attempt)
-    if (platform::AppendToFile(path, text).ok()) return;
+    if (platform::AppendLineToFile(path, text).ok()) return;
   RaiseWriteFault(kCannotWriteTradeFile, path);
 }
 

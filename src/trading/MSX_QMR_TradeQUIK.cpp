@@ -6,16 +6,9 @@
 // per security, account, client code and Ident, so that the same bar never
 // sends twice, whether calculated again, reloaded or after a restart.
 //
-// What the user is promised, and why the steps come in this order: the
-// transaction number is taken (and written) before the line, so a settings
-// file that cannot be written stops the order before it goes out; the order
-// is recorded (bar, number, the transaction file's length, the line) before
-// the line is appended, and the line is appended before the last bar is
-// remembered. A line that cannot be written fails the call and leaves the
-// bar unseen; a host that dies anywhere in between leaves the record. The
-// next calculation finds the record unfinished, looks for the line after the
-// recorded length, sends it only when it is not there, and then remembers
-// the bar. Nothing is lost and nothing goes twice, across crashes too.
+// How an order goes out exactly once is OrderDesk's; the keys that switch
+// orders off, cap them and choose how they follow the signal are
+// OrderPolicy's; the trader's record of each decision is OrderJournal's.
 //
 // All of it is one turn on the settings file, shared with the other charts
 // of the host and with other processes that use the same file.
@@ -24,14 +17,16 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <mutex>
 #include <optional>
+#include <vector>
 
 #include "common/ChartPeriod.h"
 #include "common/HostCall.h"
 #include "common/MSX_QMR_CommonFunc.h"
 #include "common/NumberText.h"
-#include "platform/Platform.h"
+#include "trading/OrderDesk.h"
+#include "trading/OrderJournal.h"
+#include "trading/OrderPolicy.h"
 
 namespace msx {
 namespace {
@@ -51,13 +46,6 @@ constexpr const char* kHelpLines[] = {
     "          Library code: the msx_qmr developers, 2026.",
 };
 
-[[noreturn]] void CannotWrite(const char* what, const std::string& path) {
-  RaiseFault((std::string(what) + path).c_str());
-}
-constexpr const char* kCannotWriteSettings = "Cannot write settings file ";
-constexpr const char* kCannotWriteTransactions = "Cannot write Quik transaction file ";
-constexpr const char* kLineTooLong = "Quik transaction line is too long";
-
 // The sign of the rounded signal: 1 long, -1 short, 0 flat.
 int32_t WantedPosition(float signal) {
   const int32_t s = RoundToInt32(signal);
@@ -69,14 +57,6 @@ std::string Text(const char* s) { return s != nullptr ? s : ""; }
 // A bar's stamp compared with the last one seen.
 bool Newer(const HostDateTimeEntry& bar, int32_t lastDate, int32_t lastTime) {
   return bar.date > lastDate || (bar.date == lastDate && bar.time > lastTime);
-}
-
-// Stores the strategy's last bar seen, durably.
-void RememberBar(TradingSettings& settings, const std::string& section, const std::string& key,
-                 const HostDateTimeEntry& bar) {
-  if (!settings.WriteText(section, key, std::to_string(bar.date) + "," + std::to_string(bar.time)))
-    CannotWrite(kCannotWriteSettings, settings.path());
-  settings.Flush();
 }
 
 }  // namespace
@@ -160,87 +140,8 @@ std::string ExpandOrderTemplate(const std::string& templateText, const OrderFiel
 int32_t NextTransId(TradingSettings& settings) {
   const int32_t id = CheckedAdd(settings.ReadInteger(kTradeQuikSection, "TransId", 1), 1);
   if (!settings.WriteInteger(kTradeQuikSection, "TransId", id))
-    CannotWrite(kCannotWriteSettings, settings.path());
+    RaiseWriteFault(kCannotWriteSettings, settings.path());
   return id;
-}
-
-// The line ends in a "|" of the record's own: the profile rules drop blanks
-// at the end of a value, and the line must come back as it was written.
-std::string RecordedOrderText(const RecordedOrder& order) {
-  return std::to_string(order.bar.date) + "," + std::to_string(order.bar.time) + "," +
-         std::to_string(order.transId) + "," + std::to_string(order.length) + "," + order.line +
-         "|";
-}
-
-std::optional<RecordedOrder> ParseRecordedOrder(const std::string& text) {
-  RecordedOrder order;
-  std::string_view rest = text;
-  const auto field = [&rest](auto* value) {
-    const std::size_t comma = rest.find(',');
-    if (comma == std::string_view::npos) return false;
-    const auto [end, ec] = std::from_chars(rest.data(), rest.data() + comma, *value);
-    const bool whole = ec == std::errc{} && end == rest.data() + comma;
-    rest.remove_prefix(comma + 1);
-    return whole;
-  };
-  if (!field(&order.bar.date) || !field(&order.bar.time) || !field(&order.transId) ||
-      !field(&order.length) || order.length < 0 || rest.size() < 2 || rest.back() != '|')
-    return std::nullopt;
-  order.line = rest.substr(0, rest.size() - 1);
-  return order;
-}
-
-namespace {
-void AppendOrderLine(const std::string& line, const std::string& filePath) {
-  for (int32_t attempt = 0; attempt < kOrderLineAttempts; ++attempt)
-    if (AppendLine(line, filePath)) return;
-  CannotWrite(kCannotWriteTransactions, filePath);
-}
-}  // namespace
-
-void FinishRecordedOrder(const RecordedOrder& order, const std::string& filePath) {
-  std::string line = order.line;
-  MakeOemLine(line);  // the bytes as they were written
-  std::string text;
-  const platform::Status read = platform::ReadWholeFile(filePath, &text);
-  if (!read.ok() && read.code != platform::StatusCode::kNotFound)
-    CannotWrite(kCannotWriteTransactions, filePath);  // cannot tell: send nothing yet
-  const std::size_t length = static_cast<std::size_t>(order.length);
-  if (text.find(line, length <= text.size() ? length : 0) != std::string::npos) return;
-  // What a write killed in the middle left: the start of this very line.
-  if (length < text.size() && line.starts_with(std::string_view(text).substr(length)) &&
-      !platform::TruncateFile(filePath, order.length).ok())
-    CannotWrite(kCannotWriteTransactions, filePath);
-  AppendOrderLine(order.line, filePath);
-}
-
-int32_t WriteOrderLine(TradingSettings& settings, const std::string& classCode,
-                       const std::string& secCode, const std::string& account,
-                       const std::string& clientCode, int32_t orderType, int32_t direction,
-                       double price, int32_t quantity, int32_t ident,
-                       const std::string& templateText, const std::string& filePath,
-                       const OrderRecordPlace& place) {
-  if (ident <= 0) return 0;
-  if (!(direction > 0 || direction < 0)) return 0;
-  if (!std::isfinite(price)) RaiseFault(kInvalidFloatOperation);  // no order at no price
-  const int32_t signedQuantity = CheckedMul(direction, quantity);
-  const OrderFields fields{NextTransId(settings),
-                           account,
-                           clientCode,
-                           orderType,
-                           classCode,
-                           secCode,
-                           direction,
-                           price,
-                           quantity};
-  RecordedOrder order{place.bar, fields.transId, 0, ExpandOrderTemplate(templateText, fields)};
-  if (!platform::FileLength(filePath, &order.length).ok()) order.length = 0;
-  const std::string record = RecordedOrderText(order);
-  if (record.size() > platform::kProfileValueLimit) RaiseFault(kLineTooLong);
-  if (!settings.WriteText(place.section, place.key, record))
-    CannotWrite(kCannotWriteSettings, settings.path());
-  AppendOrderLine(order.line, filePath);
-  return signedQuantity;
 }
 
 BarRange ComputeTradeQuik(const HostDataRecord& data, const TradeQuikInputs& in,
@@ -290,14 +191,19 @@ BarRange ComputeTradeQuik(const HostDataRecord& data, const TradeQuikInputs& in,
   if (file.empty()) RaiseFault("Quik transaction file is not defined");
   if (data.close.first < 0 || range.last < 0) RaiseFault(kRangeCheckError);
 
+  const OrderPolicy policy = ReadOrderPolicy(settings, section);
+  OrderJournal journal(ident >= 1 ? policy.journal : std::string(), section, account, clientCode,
+                       ident);
+  journal.CheckWritable();
+  OrderDesk desk(settings, section, suffix, file, templateText, journal);
+
   // An order of an earlier calculation that ended before it remembered its
   // bar: sent now if it never went out, and its bar is seen from here on.
   if (ident >= 1 && lastDate >= 1) {
     const std::optional<RecordedOrder> recorded =
         ParseRecordedOrder(settings.ReadText(section, orderKey, ""));
     if (recorded && Newer(recorded->bar, lastDate, lastTime)) {
-      FinishRecordedOrder(*recorded, file);
-      RememberBar(settings, section, key, recorded->bar);
+      desk.FinishRecorded(*recorded, policy.enabled);
       lastDate = recorded->bar.date;
       lastTime = recorded->bar.time;
     }
@@ -308,11 +214,12 @@ BarRange ComputeTradeQuik(const HostDataRecord& data, const TradeQuikInputs& in,
   const SeriesIn price(in.price->values);
   const SeriesOut result(out);
   int32_t previous = WantedPosition(shortLong[range.first]);
-  int32_t orderQuantity = 0;
-  int32_t direction = 0;
-  double orderPrice = 0.0;
   int32_t total = 0;
-  std::optional<int32_t> orderBar;  // the bar of the latest order found
+  // The orders found on bars newer than the last one seen; the last of them
+  // is sent when it is on the last bar.
+  std::vector<JournalRow> found;
+  OrderFields order{0, account, clientCode, in.orderType, classCode, secCode, 0, 0.0, 0};
+  std::optional<int32_t> orderBar;
   const HostBars bars(range.first, range.last);
   for (int32_t i = range.first; i <= bars.stop; ++i) {
     const int32_t wanted = WantedPosition(shortLong[i]);
@@ -320,12 +227,17 @@ BarRange ComputeTradeQuik(const HostDataRecord& data, const TradeQuikInputs& in,
     const double barPrice = price[i];
     if (lastDate >= 1 && wanted != previous) {
       const int32_t change = CheckedSub(wanted, previous);
-      direction = change > 0 ? 1 : -1;
+      order.direction = change > 0 ? 1 : -1;
       if (Newer(data.dates[i], lastDate, lastTime)) {
-        orderQuantity = CheckedMul(change > 0 ? change : -change, unit);
-        orderPrice = barPrice;
-        total = CheckedAdd(total, CheckedMul(orderQuantity, direction));
+        order.quantity = CheckedMul(change > 0 ? change : -change, unit);
+        order.price = barPrice;
+        total = CheckedAdd(total, CheckedMul(order.quantity, order.direction));
         orderBar = i;
+        if (policy.mode == OrderMode::kChanges) {
+          found.push_back(RowAt(data.dates[i], previous, wanted, order.quantity));
+          found.back().direction = order.direction;
+          found.back().price = barPrice;
+        }
       }
     }
     result[i] = static_cast<float>(total);
@@ -336,17 +248,52 @@ BarRange ComputeTradeQuik(const HostDataRecord& data, const TradeQuikInputs& in,
   if (ident >= 1) {
     // A key that could not be stored would leave every bar unseen.
     if (!TradingSettings::Storable(section, key))
-      CannotWrite(kCannotWriteSettings, settings.path());
+      RaiseWriteFault(kCannotWriteSettings, settings.path());
     const HostDateTimeEntry& last = data.dates[CheckedIndex(range.last)];
-    if (orderBar == range.last)
-      WriteOrderLine(settings, classCode, secCode, account, clientCode, in.orderType, direction,
-                     orderPrice, orderQuantity, ident, templateText, file,
-                     {section, orderKey, last});
+    const bool newBar = lastDate < 1 || Newer(last, lastDate, lastTime);
+    const int32_t lastWanted = WantedPosition(shortLong[range.last]);
+    const int32_t lastUnit = RoundToInt32(quantity[range.last]);
+    JournalRow armed = RowAt(last, std::nullopt, lastWanted, lastUnit);
+    armed.outcome = kArmed;
+    std::string refusal;
+    if (policy.mode == OrderMode::kChanges) desk.ForgetPosition();
+    if (lastDate < 1) {
+      journal.Write(armed);
+      if (policy.mode == OrderMode::kPosition) desk.KeepPosition(lastWanted);
+    } else if (policy.mode == OrderMode::kPosition) {
+      // The orders bring the position their lines add up to to the wanted
+      // one on every new last bar, whatever happened on the bars between.
+      const std::optional<int32_t> kept = desk.KeptPosition();
+      if (!kept) {  // switched over from Changes: armed afresh
+        journal.Write(armed);
+        desk.KeepPosition(lastWanted);
+      } else if (newBar && lastWanted != *kept) {
+        const int32_t change = CheckedSub(lastWanted, *kept);
+        order.direction = change > 0 ? 1 : -1;
+        order.quantity = CheckedMul(change > 0 ? change : -change, lastUnit);
+        order.price = price[range.last];
+        if (order.quantity != 0)
+          refusal = desk.Decide(policy, order, RowAt(last, *kept, lastWanted, order.quantity),
+                                lastWanted);
+      }
+    } else {
+      // A change on an earlier new bar (bars missed while the host was
+      // closed) is found, counted in the result and never sent.
+      const bool onLastBar = orderBar == range.last;
+      for (std::size_t f = 0; f + (onLastBar ? 1 : 0) < found.size(); ++f) {
+        found[f].outcome = kNotLastBar;
+        journal.Write(found[f]);
+      }
+      if (onLastBar) refusal = desk.Decide(policy, order, found.back(), std::nullopt);
+    }
     // The last bar seen only moves forward: a chart shown with fewer bars
     // for a while (still loading, fewer bars asked for) must not make the
     // order of a bar already seen go out again when the bars come back.
-    if (lastDate < 1 || Newer(last, lastDate, lastTime)) RememberBar(settings, section, key, last);
+    if (newBar) desk.RememberBar(last);
+    journal.FailIfLost();
+    if (!refusal.empty()) RaiseFault(refusal.c_str());
   }
+  if (policy.enabledInvalid) RaiseFault(kEnabledMessage);
   return range;
 }
 

@@ -11,6 +11,7 @@
 #include "common/Checked.h"
 #include "common/FunctionTable.h"
 #include "host/MSXStruct.h"
+#include "trading/OrderRecord.h"
 #include "trading/TradingSettings.h"
 
 namespace msx {
@@ -20,9 +21,8 @@ extern const FunctionTable kTradeQuikTable;
 // Order types, the IDs of the fourth argument's choices.
 enum OrderType : int32_t { kLimitOrder = 0, kMarketOrder = 1 };
 
-// How many times an order line is tried, one right after the other, before
-// the call fails.
-inline constexpr int32_t kOrderLineAttempts = 3;
+inline constexpr const char* kCannotWriteSettings = "Cannot write settings file ";
+inline constexpr const char* kCannotWriteTransactions = "Cannot write Quik transaction file ";
 
 // The settings section of a chart: path\symbol(D) for the period letters D W
 // M Q Y, path\symbol(interval) for I (path\symbol(T) for interval 0), the
@@ -57,52 +57,6 @@ std::string ExpandOrderTemplate(const std::string& templateText, const OrderFiel
 // The caller holds the settings' calculation lock.
 int32_t NextTransId(TradingSettings& settings);
 
-// An order on its way: recorded in the settings file (the security
-// section's key "Order_" + account + "_" + client code + "_" + Ident) after
-// its transaction number is taken and before its line is appended, as
-// "date,time,number,length,line|": the bar, the number, the transaction
-// file's length before the line, and the line. The order is done once the
-// strategy's last-seen bar has reached the recorded bar; until then a later
-// calculation finishes it (FinishRecordedOrder).
-struct RecordedOrder {
-  HostDateTimeEntry bar{};
-  int32_t transId = 0;
-  int64_t length = 0;
-  std::string line;
-};
-std::string RecordedOrderText(const RecordedOrder& order);
-// Nothing for a text that is not a whole record.
-std::optional<RecordedOrder> ParseRecordedOrder(const std::string& text);
-
-// Where an order line's record goes: the security section, the record's key
-// and the bar of the order.
-struct OrderRecordPlace {
-  std::string section;
-  std::string key;
-  HostDateTimeEntry bar{};
-};
-
-// Builds one order line and appends it to the transaction file (OEM code
-// page, CR LF), for Ident 1 or more and a direction of buy or sell; returns
-// direction x quantity. The order is recorded at place first. A line that
-// cannot be appended in kOrderLineAttempts attempts is a fault ("Cannot
-// write Quik transaction file PATH", nothing of it left in the file), as is
-// a price that is not a finite number, a record that cannot be stored
-// ("Cannot write settings file PATH") and a line too long to be recorded
-// ("Quik transaction line is too long").
-int32_t WriteOrderLine(TradingSettings& settings, const std::string& classCode,
-                       const std::string& secCode, const std::string& account,
-                       const std::string& clientCode, int32_t orderType, int32_t direction,
-                       double price, int32_t quantity, int32_t ident,
-                       const std::string& templateText, const std::string& filePath,
-                       const OrderRecordPlace& place);
-
-// Makes sure a recorded order's line is in the transaction file exactly
-// once: looks for it after the recorded length (the whole file when the
-// file has become shorter), and when it is not there, cuts off what a
-// killed write may have left of it and appends it. Faults as WriteOrderLine.
-void FinishRecordedOrder(const RecordedOrder& order, const std::string& filePath);
-
 struct TradeQuikInputs {
   const HostSeries* shortLong;
   const HostSeries* price;
@@ -115,8 +69,11 @@ struct TradeQuikInputs {
 
 // One call: finds the orders on bars newer than the last one seen, writes
 // the running total of their signed quantities into out over the processed
-// range, sends the order of the last bar if there is one, remembers the last
-// bar, and returns the range. Faults carry the messages the user sees.
+// range, sends the order of the last bar if there is one (Orders=Changes)
+// or the one that brings the kept position to the last bar's wanted one
+// (Orders=Position), as Enabled and MaxQuantity allow, journals each
+// decision, remembers the last bar, and returns the range. Faults carry the
+// messages the user sees.
 // Calculations of several charts at once take turns on the settings'
 // calculation lock.
 BarRange ComputeTradeQuik(const HostDataRecord& data, const TradeQuikInputs& in,

@@ -16,15 +16,6 @@ constinit TradingSettings* gSettings = nullptr;
 constexpr const char* kMissing = "#N#A";
 constexpr const char* kSettingsNotOpen = "Trading settings are not open";
 
-bool EqualsIgnoreCase(const std::string& a, const char* b) {
-  std::size_t i = 0;
-  for (; i < a.size() && b[i] != '\0'; ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return i == a.size() && b[i] == '\0';
-}
-
 bool HasLineBreak(const std::string& s) { return s.find_first_of("\r\n") != std::string::npos; }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -46,6 +37,14 @@ std::string SettingsPathFor(const std::string& libraryPath) {
   const std::size_t dot = libraryPath.rfind('.');
   const bool hasExtension = dot != std::string::npos && (name == std::string::npos || dot > name);
   return (hasExtension ? libraryPath.substr(0, dot) : libraryPath) + ".ini";
+}
+
+bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
+  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (lower(a[i]) != lower(b[i])) return false;
+  return true;
 }
 
 bool ParseInt32(std::string_view text, int32_t* value) {
@@ -94,6 +93,11 @@ bool TradingSettings::WriteInteger(const std::string& section, const std::string
   return WriteText(section, key, std::to_string(value));
 }
 
+bool TradingSettings::DeleteKey(const std::string& section, const std::string& key) {
+  if (path_.empty() || !Storable(section, key)) return false;
+  return platform::DeleteProfileKey(path_, section, key).ok();
+}
+
 bool TradingSettings::SectionHasKeys(const std::string& section) const {
   if (path_.empty() || !Storable(section, "k")) return false;
   return platform::ProfileSectionHasKeys(path_, section);
@@ -139,7 +143,7 @@ void ReadTradeFileSettings() {
       ReadWithDefault(s, kTradeFileSection, "Directory", platform::DefaultTradeDirectory());
   const std::string close = s.ReadText(kTradeFileSection, "ClosePositionAtLastBar", "NO");
   s.tradeFile.closePositionAtLastBar =
-      EqualsIgnoreCase(close, "YES") || EqualsIgnoreCase(close, "true") || close == "1";
+      SameNameIgnoringCase(close, "YES") || SameNameIgnoringCase(close, "true") || close == "1";
   if (!s.tradeFile.closePositionAtLastBar)
     s.WriteText(kTradeFileSection, "ClosePositionAtLastBar", "no");
   s.Flush();

@@ -30,6 +30,10 @@ inline constexpr const char* kDefaultTemplate =
 // added when it has none. Empty for an empty path.
 std::string SettingsPathFor(const std::string& libraryPath);
 
+// True when the texts are the same but for the letter case of A to Z, as
+// the settings' names and on/off values compare.
+bool SameNameIgnoringCase(std::string_view a, std::string_view b);
+
 // A decimal 32-bit integer, blanks around it and a sign allowed; false for
 // anything else (an empty text included).
 bool ParseInt32(std::string_view text, int32_t* value);
@@ -72,6 +76,9 @@ class TradingSettings {
   int32_t ReadInteger(const std::string& section, const std::string& key,
                       int32_t defaultValue) const;
   bool WriteInteger(const std::string& section, const std::string& key, int32_t value);
+
+  // Removes the key; true when it is gone (or was never there).
+  bool DeleteKey(const std::string& section, const std::string& key);
 
   bool SectionHasKeys(const std::string& section) const;
 
