@@ -114,8 +114,11 @@ std::vector<Piece> Pieces(const std::string& templateText) {
 // remembers the states that cannot match, so each is tried once.
 class TemplateMatch {
  public:
-  TemplateMatch(const std::vector<Piece>& pieces, std::string_view line, std::string_view id)
-      : pieces_(pieces), line_(line), id_(id), failed_((pieces.size() + 1) * (line.size() + 1)) {}
+  TemplateMatch(std::vector<Piece> pieces, std::string_view line, std::string_view id)
+      : pieces_(std::move(pieces)),
+        line_(line),
+        id_(id),
+        failed_((pieces_.size() + 1) * (line.size() + 1)) {}
 
   bool Match(std::size_t p, std::size_t at) {
     if (p == pieces_.size()) return at == line_.size();
@@ -139,7 +142,7 @@ class TemplateMatch {
   std::vector<std::size_t> ids;  // where %N stood, last first
 
  private:
-  const std::vector<Piece>& pieces_;
+  std::vector<Piece> pieces_;
   std::string_view line_, id_;
   std::vector<bool> failed_;
 };
