@@ -47,8 +47,9 @@ std::string FailureMessage(const std::string& function, const std::string& text)
 
 class Evaluator {
  public:
-  Evaluator(const Chart& chart, const ChartRecords& records, const LoadedLibrary& library)
-      : chart_(chart), records_(records), library_(library) {}
+  Evaluator(const Chart& chart, const ChartRecords& records, const LoadedLibrary& library,
+            const CallObserver& observer)
+      : chart_(chart), records_(records), library_(library), observer_(observer) {}
 
   // The series a formula stands for. With execute false nothing is called
   // and no array is built: the formula is only checked.
@@ -169,6 +170,8 @@ class Evaluator {
     series.reserve(expected);
     texts.reserve(expected);
     HostArguments arguments;
+    std::vector<std::size_t> seriesArgument;  // the argument index of each entry of series
+    std::vector<float> numbers;
 
     for (std::size_t k = 0; k < expected; ++k) {
       const FormulaNode& node = call.arguments[k];
@@ -178,6 +181,7 @@ class Evaluator {
           std::optional<HostArray> value = Series(node, execute);
           if (value) {
             series.push_back(std::move(*value));
+            seriesArgument.push_back(k);
             arguments.AddSeries(series.back().series());
           } else {
             arguments.AddSeries(nullptr);
@@ -187,6 +191,7 @@ class Evaluator {
         case msx::kNumericArg:
           if (node.kind != Kind::kNumber) WrongKind(*function, k, "a number", node);
           arguments.AddNumber(node.number);
+          numbers.push_back(node.number);
           break;
         case msx::kStringArg:
           if (node.kind != Kind::kString) WrongKind(*function, k, "a string", node);
@@ -206,6 +211,12 @@ class Evaluator {
 
     HostResult result;
     const int32_t rc = library_.Call(function->name, records_.data(), arguments, *result.record());
+    if (observer_) {
+      std::vector<const HostArray*> seen(expected, nullptr);
+      for (std::size_t s = 0; s < series.size(); ++s) seen[seriesArgument[s]] = &series[s];
+      observer_(LibraryCall{call, *function, std::move(seen), std::move(numbers), rc,
+                            result.extendedError(), result.array()});
+    }
     if (rc == -1)
       throw HostError(kExitFailure, FailureMessage(function->name, result.extendedError()));
     if (rc != 0) throw HostError(kExitFailure, function->name + " returned " + FormatInt(rc));
@@ -215,13 +226,15 @@ class Evaluator {
   const Chart& chart_;
   const ChartRecords& records_;
   const LoadedLibrary& library_;
+  const CallObserver& observer_;
 };
 
 }  // namespace
 
 FormulaResult EvaluateFormula(const FormulaNode& formula, const Chart& chart,
-                              const ChartRecords& records, const LoadedLibrary& library) {
-  Evaluator evaluator(chart, records, library);
+                              const ChartRecords& records, const LoadedLibrary& library,
+                              const CallObserver& observer) {
+  Evaluator evaluator(chart, records, library, observer);
   evaluator.Series(formula, /*execute=*/false);
   const std::optional<HostArray> series = evaluator.Series(formula, /*execute=*/true);
   const std::span<const float> values = series->values();

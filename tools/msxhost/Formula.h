@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,23 @@ struct FormulaResult {
   int32_t first = 0;
   int32_t last = -1;
 };
+
+// One call of a library function as the evaluator made it, shown to an
+// observer right after the call returned (before a failure is thrown).
+struct LibraryCall {
+  const FormulaNode& node;       // the call: the function's name and its argument nodes
+  const FunctionInfo& function;  // as the library describes it
+  // Per argument, in the function's order: the series handed over (with its
+  // valid range), null for an argument of another type.
+  std::vector<const HostArray*> series;
+  std::vector<float> numbers;  // the numeric arguments in order
+  int32_t returned = 0;        // what the function returned
+  std::string extendedError;   // szExtendedError after the call
+  const HostArray& result;     // the result array and the range it set
+};
+
+// Called once per library call of a calculation, innermost first.
+using CallObserver = std::function<void(const LibraryCall&)>;
 
 // Evaluates a formula over the chart. The whole formula is checked before
 // any function is called; nested calls then run innermost first.
@@ -38,8 +56,10 @@ struct FormulaResult {
 FormulaResult EvaluateFormula(const std::string& formula, const Chart& chart,
                               const LoadedLibrary& library);
 
-// The same over a parsed formula and records already built from the chart.
+// The same over a parsed formula and records already built from the chart;
+// an observer, when given, sees every library call.
 FormulaResult EvaluateFormula(const FormulaNode& formula, const Chart& chart,
-                              const ChartRecords& records, const LoadedLibrary& library);
+                              const ChartRecords& records, const LoadedLibrary& library,
+                              const CallObserver& observer = nullptr);
 
 }  // namespace msxhost
