@@ -130,6 +130,40 @@ TEST(TradeQuikAcrossLoads, AnOrderIsSentOnceWhateverIsReloaded) {
                                       "OPERATION=S;PRICE=9;QUANTITY=20;"}));
 }
 
+// The brakes through the system's own files: Orders=Position keeps its
+// position in the settings file and Orders=Changes removes it, the journal
+// gets its header and rows, and an order line never glues onto a fragment
+// left at the end of the transaction file.
+TEST(TradeQuikAcrossLoads, PositionModeTheJournalAndAFragmentOnTheSystemsFiles) {
+  const LibraryFolder lib("e2e_tradequik_brakes", "");
+  const std::string section = lib.folder() + "\\SEC1(D)";
+  WriteWholeFile(lib.Path("msx_qmr.ini"), QuikSettings(lib) + "Orders=Position\r\n[TradeQuik]\r\n"
+                                              "Journal=" + lib.Path("journal.csv") + "\r\n");
+  WriteWholeFile(lib.Path("orders.tri"), "A KILLED WRI");
+  WriteWholeFile(lib.Path("sec1.csv"), kChart);
+  msxhost::Chart chart = msxhost::ReadCsv(lib.Path("sec1.csv"));
+  chart.symbol = "SEC1";
+  chart.folder = lib.folder();
+  const msxhost::LoadedLibrary library(lib.library());
+  ASSERT_EQ(CalcTradeQuik(library, chart, 2), 0);  // arms long
+  ASSERT_EQ(CalcTradeQuik(library, chart, 4), 0);  // bar 3 missed: caught up on bar 4
+  const std::string line =
+      "TRANS_ID=2;ACCOUNT=ACC1;CLIENT_CODE=CL1;TYPE=L;CLASSCODE=QJSIM;SECCODE=SBER;"
+      "ACTION=NEW_ORDER;OPERATION=S;PRICE=9;QUANTITY=20;";
+  EXPECT_EQ(ReadWholeFile(lib.Path("orders.tri")), "A KILLED WRI\r\n" + line + "\r\n");
+  const std::vector<std::string> journal = CrLfLines(ReadWholeFile(lib.Path("journal.csv")));
+  ASSERT_EQ(journal.size(), 3u);
+  EXPECT_EQ(journal[0].substr(0, 13), "Time;Section;");
+  EXPECT_NE(journal[2].find(";1;-1;20;S;9;2;sent;\"" + line + "\""), std::string::npos);
+  const std::string settings = ReadWholeFile(lib.Path("msx_qmr.ini"));
+  EXPECT_NE(settings.find("Position_ACC1_CL1_1=-1\r\n"), std::string::npos) << settings;
+  WriteWholeFile(lib.Path("msx_qmr.ini"),
+                 settings.substr(0, settings.find("Orders=Position")) + "Orders=Changes" +
+                     settings.substr(settings.find("Orders=Position") + 15));
+  ASSERT_EQ(CalcTradeQuik(library, chart, 5), 0);
+  EXPECT_EQ(ReadWholeFile(lib.Path("msx_qmr.ini")).find("Position_"), std::string::npos);
+}
+
 // Every calculation in a process of its own: the tester started anew, as
 // the host after a restart. POSIX only: the code page comes from the
 // locale variables set for the child.
