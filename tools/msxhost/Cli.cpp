@@ -15,6 +15,7 @@
 #include "HostError.h"
 #include "LoadedLibrary.h"
 #include "Panes.h"
+#include "Replay.h"
 #include "Report.h"
 #include "Svg.h"
 #include "Text.h"
@@ -26,6 +27,11 @@ constexpr std::string_view kDescribeOptions[] = {"--lib"};
 constexpr std::string_view kCalcOptions[] = {
     "--data",   "--out",      "--svg", "--pane", "--symbol", "--name", "--folder",
     "--period", "--interval", "--lib", "--from", "--to",     "--last"};
+constexpr std::string_view kReplayOptions[] = {
+    "--data", "--symbol", "--name", "--folder",    "--period", "--interval", "--lib", "--from",
+    "--to",   "--last",   "--live", "--live-from", "--skip",   "--ticks",    "--keep"};
+// Options that may be given more than once, each value kept.
+constexpr std::string_view kRepeatedOptions[] = {"--skip"};
 
 [[noreturn]] void UsageError(const std::string& message) {
   throw HostError(kExitUsage, message + " (see msxhost --help)");
@@ -35,6 +41,7 @@ struct ParsedCommand {
   std::string command;
   std::vector<std::string> positional;
   std::map<std::string, std::string> options;
+  std::map<std::string, std::vector<std::string>> repeated;
 
   std::optional<std::string> Option(const std::string& name) const {
     const auto it = options.find(name);
@@ -50,11 +57,18 @@ bool Contains(const std::string_view (&names)[N], std::string_view name) {
   return false;
 }
 
+// Whether the command takes the option.
+bool Takes(const std::string& command, std::string_view name) {
+  if (command == "describe") return Contains(kDescribeOptions, name);
+  if (command == "replay") return Contains(kReplayOptions, name);
+  return Contains(kCalcOptions, name);
+}
+
 ParsedCommand Parse(const std::vector<std::string>& arguments) {
   ParsedCommand parsed;
   parsed.command = arguments.front();
-  const bool describe = parsed.command == "describe";
-  if (!describe && parsed.command != "calc" && parsed.command != "batch")
+  if (parsed.command != "describe" && parsed.command != "calc" && parsed.command != "batch" &&
+      parsed.command != "replay")
     UsageError("unknown command: " + parsed.command);
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
@@ -69,15 +83,18 @@ ParsedCommand Parse(const std::vector<std::string>& arguments) {
       name = argument.substr(0, equals);
       value = argument.substr(equals + 1);
     }
-    const bool known = describe ? Contains(kDescribeOptions, name) : Contains(kCalcOptions, name);
-    if (!known) {
-      if (Contains(kCalcOptions, name))
+    if (!Takes(parsed.command, name)) {
+      if (Contains(kCalcOptions, name) || Contains(kReplayOptions, name))
         UsageError("option " + name + " is not used by " + parsed.command);
       UsageError("unknown option: " + name);
     }
     if (!value) {
       if (i + 1 >= arguments.size()) UsageError("option " + name + " needs a value");
       value = arguments[++i];
+    }
+    if (Contains(kRepeatedOptions, name)) {
+      parsed.repeated[name].push_back(*value);
+      continue;
     }
     if (parsed.options.count(name) != 0) UsageError("option " + name + " given twice");
     parsed.options[name] = *value;
@@ -238,6 +255,24 @@ void Calc(const ParsedCommand& parsed, CommandOutput& output) {
   run.Draw();
 }
 
+// A chart played live, bar by bar, on a copy of the library.
+void Replay(const ParsedCommand& parsed, CommandOutput& output) {
+  if (parsed.positional.size() != 1) UsageError("replay takes one FORMULA");
+  ReplayRequest request;
+  request.formula = parsed.positional.front();
+  ParseFormula(request.formula);  // a wrong formula is told before the data
+  request.library = LibraryPath(parsed);
+  request.ownSettings = parsed.Option("--lib").has_value();
+  request.live = parsed.Option("--live");
+  request.liveFrom = parsed.Option("--live-from");
+  request.ticks = parsed.Option("--ticks");
+  request.keep = parsed.Option("--keep");
+  if (const auto it = parsed.repeated.find("--skip"); it != parsed.repeated.end())
+    request.skip = it->second;
+  const Chart chart = ReadChart(parsed, output.err);
+  output.out = RunReplay(chart, request);
+}
+
 }  // namespace
 
 CommandOutput RunCommand(const std::vector<std::string>& arguments) {
@@ -253,6 +288,8 @@ CommandOutput RunCommand(const std::vector<std::string>& arguments) {
     if (parsed.command == "describe") return Describe(parsed);
     if (parsed.command == "batch")
       Batch(parsed, output);
+    else if (parsed.command == "replay")
+      Replay(parsed, output);
     else
       Calc(parsed, output);
   } catch (const HostError& e) {

@@ -2,6 +2,7 @@
 // data files it takes.
 #include "Bench.h"
 #include "Cli.h"
+#include "Replay.h"
 
 namespace msxhost {
 
@@ -25,7 +26,7 @@ std::string UsageText() {
          "  msxhost batch FORMULAS.txt --data FILE.csv [--svg FILE] [chart options]\n"
          "      The description, then each formula of FORMULAS.txt (one a line, # for\n"
          "      comments) over the same chart, under a line \"== FORMULA\".\n"
-         + BenchUsage() +
+         + BenchUsage() + ReplayUsage() +
          "  msxhost help | --help | --version\n"
          "\n"
          "FORMULA: the library's functions, NRTR(C, 2), RENKO_WATR(C, 2, 10, Auto),\n"
