@@ -13,7 +13,9 @@
 #include "FormulaParser.h"
 #include "HostError.h"
 #include "LoadedLibrary.h"
+#include "TempFolder.h"
 #include "Text.h"
+#include "platform/Platform.h"
 
 namespace msxtest {
 namespace {
@@ -163,7 +165,10 @@ INSTANTIATE_TEST_SUITE_P(
                  "2008-10-14"},
         BadInput{{"calc", "C", "--data", "DATA", "--last", "0"},
                  2,
-                 "bad --last value: 0 (expected a count of bars, 1 or more)"}));
+                 "bad --last value: 0 (expected a count of bars, 1 or more)"},
+        BadInput{{"replay", "C", "--data", "DATA", "--skip", "2008-09-01"},
+                 2,
+                 "--skip 2008-09-01 is no bar of the live part (2008-09-17 to 2008-10-14)"}));
 
 TEST(Tester, ACodePageFunctionElsewhereSaysHowToGetIt) {
   const CommandOutput o = RunCommand({"calc", "JMA(C, 14, 0)", "--data", Data()});
@@ -211,6 +216,100 @@ TEST(Tester, ACrossoverSignalWritesTrades) {
   // The first crossover of the averages is a fall, on 2004-11-26: a short for one bar.
   EXPECT_NE(trades.find("\nMAcross,GOOG-DAILY,-1,20041126,20041129,"), std::string::npos) << trades;
 }
+
+// The bundled prices played live. The README's formula over the last 20
+// bars, worked out from the CSV: armed short on 2008-09-16 (433.86 below its
+// 20-day average); on 2008-09-19 the open, 461, is above the average of the
+// 19 closes before it and itself, so the opening calculation buys 20 (short
+// to long) at 461; on 2008-09-22 the open still says long, but the close,
+// 430.14, says short, and the bar was seen on opening: no order goes and the
+// account stays long to the end (17 bars). Only complete bars (--ticks
+// close), the same signal buys on 2008-09-19 at the close, 449.15, and sells
+// on 2008-09-22, unless 2008-09-22 is skipped: then Orders=Changes never
+// sends that change (it came on an earlier bar), and Orders=Position sells
+// 20 on 2008-09-23. The user's settings carry the last bar seen, which the
+// replay leaves out, and a live transaction file, which it never touches.
+struct ReplayCase {
+  const char* name;
+  std::vector<std::string> options;
+  const char* orders;              // Orders= in the user's settings, or null for none (no --lib)
+  std::vector<std::string> lines;  // each found in the report
+};
+
+void PrintTo(const ReplayCase& c, std::ostream* os) { *os << c.name; }
+
+class Replays : public ::testing::TestWithParam<ReplayCase> {};
+
+TEST_P(Replays, ShowTheOrdersAndTheDrift) {
+  const ReplayCase& c = GetParam();
+  const bool tradeQuik = c.options.front().starts_with("TradeQuik");
+  if (tradeQuik && msx::platform::OemCodePage() != 866)
+    GTEST_SKIP() << "TradeQuik is offered under the OEM code page 866 only";
+  std::vector<std::string> arguments = {"replay"};
+  arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+  arguments.insert(arguments.end(), {"--data", Data(), "--folder", "data"});
+  const msx::TempFolder folder;
+  std::string settings;
+  if (c.orders != nullptr) {
+    const std::string library = msxhost::LoadedLibrary::DefaultPath();
+    const std::string copy = folder / std::filesystem::path(library).filename().string();
+    std::filesystem::copy_file(library, copy);
+    settings = "[TradeQuik]\r\nFile=" + (folder / "live.tri") + "\r\nOrders=" + c.orders +
+               "\r\n[data\\GOOG-DAILY(D)]\r\nClassCode=TQBR\r\nSecCode=GOOG\r\n"
+               "DateTime_ACC1_CL1_1=20081014,0\r\n";
+    msxhost::WriteWholeFile(folder / "msx_qmr.ini", settings);
+    arguments.insert(arguments.end(), {"--lib", copy});
+  }
+  const CommandOutput o = RunCommand(arguments);
+  ASSERT_EQ(o.exitCode, 0) << o.err;
+  for (const std::string& line : c.lines)
+    EXPECT_NE(o.out.find("\n" + line + "\n"), std::string::npos) << line << "\n" << o.out;
+  if (c.orders != nullptr) {
+    EXPECT_EQ(msxhost::ReadWholeFile(folder / "msx_qmr.ini"), settings);
+    EXPECT_FALSE(std::filesystem::exists(folder / "live.tri"));
+  }
+}
+
+const std::string kCrossing =
+    "TradeQuik(If(C > Mov(C, 20, S), 1, -1), \"ACC1\", \"CL1\", Limit, C, 10, 1)";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Replays,
+    ::testing::Values(
+        ReplayCase{"opening",
+                   {kCrossing},
+                   nullptr,
+                   {"2008-09-19  open     TRANS_ID=2;ACCOUNT=ACC1;CLIENT_CODE=CL1;TYPE=L;"
+                    "CLASSCODE=REPLAY;SECCODE=REPLAY;ACTION=NEW_ORDER;OPERATION=B;PRICE=461;"
+                    "QUANTITY=20;",
+                    "2008-09-19  10        10", "2008-09-22  -10       10        out of step",
+                    "2008-10-14  -10       10        out of step",
+                    "orders sent: 1, bars out of step: 17, bars that repaint: 0"}},
+        ReplayCase{
+            "position",
+            {kCrossing, "--ticks", "close", "--skip", "2008-09-22"},
+            "Position",
+            {"2008-09-19  complete TRANS_ID=2;ACCOUNT=ACC1;CLIENT_CODE=CL1;TYPE=L;"
+             "CLASSCODE=TQBR;SECCODE=GOOG;ACTION=NEW_ORDER;OPERATION=B;PRICE=449.15;"
+             "QUANTITY=20;",
+             "2008-09-23  complete TRANS_ID=3;ACCOUNT=ACC1;CLIENT_CODE=CL1;TYPE=L;"
+             "CLASSCODE=TQBR;SECCODE=GOOG;ACTION=NEW_ORDER;OPERATION=S;PRICE=429.27;"
+             "QUANTITY=20;",
+             "2008-09-22  -10       10        out of step (skipped)", "2008-09-23  -10       -10",
+             "orders sent: 2, bars out of step: 1, bars that repaint: 0"}},
+        ReplayCase{"changes",
+                   {kCrossing, "--ticks", "close", "--skip", "2008-09-22"},
+                   "Changes",
+                   {"2008-09-22  -10       10        out of step (skipped)",
+                    "2008-09-23  -10       10        out of step",
+                    "orders sent: 1, bars out of step: 17, bars that repaint: 0"}},
+        // Tomorrow's close: no value while the bar is the last one.
+        ReplayCase{"look_ahead",
+                   {"Ref(C, 1)", "--live", "3"},
+                   nullptr,
+                   {"2008-10-10  -             -             381.02        repaints",
+                    "2008-10-14  -             -             -",
+                    "orders sent: 0, bars out of step: 0, bars that repaint: 2"}}));
 
 TEST(Tester, AFunctionsFailureShowsItsErrorText) {
   const std::string csv = Temp("tester_nan.csv");
