@@ -25,7 +25,10 @@ with `msxhost` on the PATH): each command of a ```sh block that calls the
 tester, expecting the exit status its comment gives ("# exit 2 ..."; 0 when
 none), and each ExtFml formula over data/goog-daily.csv under a Russian
 locale, with a copy of the library whose settings file lets the trading
-functions write.
+functions write. A ```console block quotes commands ("$ " lines) with what
+they print: each is run the same way and must exit 0 and print exactly the
+quoted lines, where a line "..." stands for any lines left out. The
+languages must run the same commands.
 """
 import glob
 import os
@@ -203,6 +206,57 @@ def shell_examples(text):
     return examples
 
 
+def console_examples(text):
+    """(command, printed lines) for each command of the ```console blocks: a
+    line "$ COMMAND" (a trailing backslash continues it on the next line),
+    then what it prints, up to the next "$ " line or the end of the block."""
+    examples = []
+    for block in re.findall(r"^```console\n(.*?)^```", text, flags=re.M | re.S):
+        continued = False
+        for line in block.splitlines():
+            if continued:
+                examples[-1][0] += " " + line.strip().removesuffix("\\").strip()
+                continued = line.endswith("\\")
+            elif line.startswith("$ "):
+                examples.append([line[2:].removesuffix("\\").strip(), []])
+                continued = line.endswith("\\")
+            elif examples:
+                examples[-1][1].append(line)
+    return [(command, printed) for command, printed in examples]
+
+
+def quoted_mismatch(printed, quoted):
+    """None when the printed lines are what the quote shows (a line "..."
+    standing for any lines), else the number of the quoted line that is not
+    printed where it stands, and that line."""
+    chunks, chunk, starts = [], [], [0]
+    for i, line in enumerate(quoted):
+        if line == "...":
+            chunks.append(chunk)
+            chunk = []
+            starts.append(i + 1)
+        else:
+            chunk.append(line)
+    chunks.append(chunk)
+    at = 0
+    for n, (chunk, start) in enumerate(zip(chunks, starts)):
+        first, last = n == 0, n == len(chunks) - 1
+        if first:
+            found = at if printed[:len(chunk)] == chunk else None
+        else:
+            found = next((i for i in range(at, len(printed) - len(chunk) + 1)
+                          if printed[i:i + len(chunk)] == chunk and
+                          (not last or i + len(chunk) == len(printed))), None)
+        if found is None or (first and last and len(printed) != len(chunk)):
+            if first:  # the first line that differs
+                k = next((k for k, (a, b) in enumerate(zip(printed, chunk)) if a != b),
+                         min(len(printed), len(chunk)))
+                return start + k + 1, chunk[k] if k < len(chunk) else "(the end)"
+            return start + 1, chunk[0] if chunk else "(the end)"
+        at = found + len(chunk)
+    return None
+
+
 def run_examples(host, library, source, texts):
     """Runs the examples of the texts; returns the faults."""
     faults = []
@@ -221,6 +275,16 @@ def run_examples(host, library, source, texts):
                 if done.returncode != status:
                     faults.append(f"{name}: `{command}` exits {done.returncode}, not {status}: "
                                   f"{done.stderr.strip()}")
+            for command, quoted in console_examples(text):
+                done = subprocess.run(["bash", "-c", command], cwd=scratch, env=env,
+                                      capture_output=True, text=True)
+                printed = done.stdout.rstrip("\n").split("\n")
+                if done.returncode != 0:
+                    faults.append(f"{name}: `{command}` exits {done.returncode}: "
+                                  f"{done.stderr.strip()}")
+                elif mismatch := quoted_mismatch(printed, quoted):
+                    faults.append(f"{name}: `{command}` does not print quoted line {mismatch[0]} "
+                                  f"{mismatch[1]!r} where it stands; it prints:\n{done.stdout}")
         # The formulas, on a library of their own whose settings let TradeFile
         # and TradeQuik write into the scratch folder.
         lib = os.path.join(scratch, "formulas")
@@ -295,6 +359,10 @@ def charts_of(guide):
     return sorted(set(re.findall(r"\(charts/([\w.-]+\.svg)\)", guide)))
 
 
+def commands_of(guide):
+    return [c for c, _ in shell_examples(guide) + console_examples(guide)]
+
+
 def compare_languages(guides):
     """Faults where a language differs from the English guide."""
     faults = []
@@ -312,7 +380,8 @@ def compare_languages(guides):
                 faults.append(f"{LANGUAGES[lang][0]} has the section #{anchor}, which guide.md lacks")
         if not faults and ours != theirs:
             faults.append(f"{LANGUAGES[lang][0]} orders its sections unlike guide.md")
-        for what, of in (("error texts", error_texts), ("charts", charts_of)):
+        for what, of in (("error texts", error_texts), ("charts", charts_of),
+                         ("commands", commands_of)):
             if sorted(of(english)) != sorted(of(guide)):
                 faults.append(f"{LANGUAGES[lang][0]} differs from guide.md in its {what}: "
                               f"{sorted(set(of(guide)) ^ set(of(english)))}")
@@ -324,6 +393,11 @@ def main():
     readme = open(os.path.join(source, "README.md"), encoding="utf-8").read()
     functions = describe(host, library)
     binary = open(library, "rb").read()
+    # The compiler may build a short text of a message out of immediate
+    # values, so a piece found in the library's string literals counts too.
+    literals = set()
+    for path in glob.glob(os.path.join(source, "src", "**", "*.[ch]*"), recursive=True):
+        literals.update(re.findall(r'"((?:[^"\\\n]|\\.)*)"', open(path, encoding="utf-8").read()))
     guides, faults = {}, []
     for lang, (file, kinds, through) in LANGUAGES.items():
         guide = open(os.path.join(source, "docs", file), encoding="utf-8").read()
@@ -331,7 +405,7 @@ def main():
         faults += [f"{file}: {f}" for f in check_functions(guide, functions, kinds, through)]
         for text in error_texts(guide):
             for piece in text.split("…"):
-                if piece and piece.encode() not in binary:
+                if piece and piece.encode() not in binary and not any(piece in t for t in literals):
                     faults.append(f'{file}: error text "{text}" is not in the library')
         # Links within the guide land on a section.
         anchors = {anchor for _, anchor, _ in headings(guide)}
@@ -358,7 +432,7 @@ def main():
 
     texts = [("README.md", readme)] + [(f"docs/{LANGUAGES[lang][0]}", guides[lang]) for lang in guides]
     faults += run_examples(host, library, source, texts)
-    commands = sum(len(shell_examples(text)) for _, text in texts)
+    commands = sum(len(shell_examples(text)) + len(console_examples(text)) for _, text in texts)
     formulas = sum(len(ext_formulas(text)) for _, text in texts)
 
     for fault in faults:
