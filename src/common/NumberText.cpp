@@ -119,6 +119,15 @@ void AppendPaddedInt(std::string& out, int64_t v, int32_t minDigits) {
   out.append(buffer, PutPaddedInt(buffer, v, minDigits));
 }
 
+void AppendTimeOfDay(std::string& out, int32_t hour, int32_t minute, int32_t second,
+                     std::string_view separator) {
+  AppendPaddedInt(out, hour, 2);
+  out.append(separator);
+  AppendPaddedInt(out, minute, 2);
+  out.append(separator);
+  AppendPaddedInt(out, second, 2);
+}
+
 bool AppendNonFinite(std::string& out, double v) {
   if (std::isfinite(v)) return false;
   if (std::signbit(v)) out += '-';

@@ -17,6 +17,10 @@ inline constexpr int32_t kMaxPaddedDigits = 24;
 // minDigits 8).
 void AppendPaddedInt(std::string& out, int64_t v, int32_t minDigits);
 
+// A time of day, two digits each: "09:05:03" with the separator ":".
+void AppendTimeOfDay(std::string& out, int32_t hour, int32_t minute, int32_t second,
+                     std::string_view separator);
+
 // The same into a buffer with room for minDigits + 21 characters; returns
 // the end of the text.
 char* PutPaddedInt(char* p, int64_t v, int32_t minDigits);

@@ -40,11 +40,7 @@ std::string CreationTime() {
   s += '/';
   AppendPaddedInt(s, t.year, 4);
   s += ' ';
-  AppendPaddedInt(s, t.hour, 2);
-  s += sep;
-  AppendPaddedInt(s, t.minute, 2);
-  s += sep;
-  AppendPaddedInt(s, t.second, 2);
+  AppendTimeOfDay(s, t.hour, t.minute, t.second, sep);
   return s;
 }
 

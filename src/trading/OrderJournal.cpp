@@ -21,11 +21,7 @@ std::string LocalTimeText() {
   s += '-';
   AppendPaddedInt(s, t.day, 2);
   s += ' ';
-  AppendPaddedInt(s, t.hour, 2);
-  s += ':';
-  AppendPaddedInt(s, t.minute, 2);
-  s += ':';
-  AppendPaddedInt(s, t.second, 2);
+  AppendTimeOfDay(s, t.hour, t.minute, t.second, ":");
   return s;
 }
 
