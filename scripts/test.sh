@@ -16,12 +16,18 @@
 #     formula outputs of both Windows builds, byte for byte against native;
 #   - the release (scripts/package.sh) and the setup program under Wine:
 #     install, upgrade and uninstall, the settings file kept byte for byte;
-#   - fuzzing: every libFuzzer target (clang, sanitizers) for 30 seconds.
+#   - fuzzing: every libFuzzer target (clang, sanitizers) for 30 seconds;
+#   - the checkout's git status as the run found it (tests write only into
+#     their temporary folders and the ignored build and output folders).
 # Ends with one line "test.sh: N passed, N failed" (one count per step).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh || { echo "test.sh: installing what the tests need failed"; exit 1; }
+
+# Tests write only into their temporary folders and the ignored build and
+# output folders: the checkout's status must be the same at the end.
+status_before=$(git status --porcelain 2>/dev/null)
 
 passed=0
 failed=0
@@ -81,6 +87,16 @@ step "Windows suite: the 32-bit product DLL under Wine" tests/windows/run_suite.
 step "release: the setup program and the archives" scripts/package.sh
 step "Windows suite: the setup program under Wine" tests/windows/run_suite.sh win32 setup
 step "fuzzing: every target for 30 s" scripts/fuzz.sh 30
+
+check_status() {
+  local after
+  after=$(git status --porcelain 2>/dev/null)
+  [ "$after" = "$status_before" ] && return 0
+  echo "files the run created or changed in the checkout:"
+  diff <(echo "$status_before") <(echo "$after") | grep '^>' | sed 's/^> /  /'
+  return 1
+}
+step "the checkout's status as the run found it" check_status
 
 echo
 [ ${#failed_steps[@]} -gt 0 ] && printf 'failed step: %s\n' "${failed_steps[@]}"
