@@ -220,6 +220,43 @@ if [ "$arch" = win64 ]; then
   grep -av $'^\r\?$' "$out/trading-wine/msx_qmr.ini" > "$out/ini-wine.txt"
   same "$out/ini-native.txt" "$out/ini-wine.txt" "the settings file, line for line"
 
+  echo "== Cyrillic names in the settings file: the system's ANSI code page, not UTF-8"
+  # Under the Russian locale Wine's ANSI code page is Windows-1251, as on a
+  # Russian Windows. The settings file names a security section by a
+  # Cyrillic folder and symbol and sends trade files to a Cyrillic folder
+  # under a Cyrillic author. Saved in Windows-1251, every name matches;
+  # saved as UTF-8 (Notepad's default), the section is never found.
+  cyrillic() {  # cyrillic DIR ENCODING
+    local dir=$1 bars
+    rm -rf "$dir" && mkdir -p "$dir/Сделки" && cp "$build/msx_qmr.dll" "$dir/"
+    printf '[TradeFile]\r\nAuthor=Трейдер\r\nDirectory=Z:%s\\Сделки\r\n[C:\\Данные\\СБЕР(D)]\r\nClassCode=TQBR\r\nSecCode=SBER\r\nFile=orders.tri\r\n' \
+      "$(printf '%s' "$dir" | tr / '\\')" | iconv -f UTF-8 -t "$2" > "$dir/msx_qmr.ini"
+    ( cd "$dir" || exit 1
+      cp "$root/tests/windows/trading.csv" sec.csv
+      for bars in 9 10; do
+        head -n $((bars + 1)) sec.csv > live.csv
+        LC_ALL=ru_RU.UTF-8 "$wine" "$build/msxhost.exe" calc 'TradeQuik(signal, "ACC1", "CL1", Limit, C, 10, 1)' \
+          --data live.csv --symbol СБЕР --folder 'C:\Данные' --lib "Z:$dir/msx_qmr.dll" > "calc-$bars.txt" 2>&1
+      done
+      LC_ALL=ru_RU.UTF-8 "$wine" "$build/msxhost.exe" calc 'TradeFile(C, signal, Both, "MA")' \
+        --data sec.csv --symbol СБЕР --folder 'C:\Данные' --lib "Z:$dir/msx_qmr.dll" > trade.txt 2>&1 )
+  }
+  cyrillic "$out/cyrillic-ansi" CP1251
+  if grep -q '^TRANS_ID=2;.*OPERATION=S;.*QUANTITY=20;' "$out/cyrillic-ansi/orders.tri" 2>/dev/null &&
+     [ -f "$out/cyrillic-ansi/Сделки/Трейдер[MA]СБЕР[D].csv" ] &&
+     [ "$(grep -ac '^\[' "$out/cyrillic-ansi/msx_qmr.ini")" = 3 ]; then
+    pass "Windows-1251: the order of the Cyrillic section, the trade file in the Cyrillic folder, no new section"
+  else
+    fail "Windows-1251 settings with Cyrillic names (see $out/cyrillic-ansi)"
+  fi
+  cyrillic "$out/cyrillic-utf8" UTF-8
+  if grep -q 'ClassCode is not defined' "$out/cyrillic-utf8/calc-10.txt" &&
+     [ ! -e "$out/cyrillic-utf8/orders.tri" ]; then
+    pass "UTF-8 settings: the Cyrillic section is not found, nothing is sent"
+  else
+    fail "UTF-8 settings with Cyrillic names (see $out/cyrillic-utf8)"
+  fi
+
   echo "== two hosts on one settings file, natively and under Wine (the named mutex)"
   # Two tester processes at once, one library copy: each calculates 50
   # strategy instances on a chart of its own security, 20 times, the chart
