@@ -12,6 +12,19 @@ namespace {
 
 constexpr const char* kLineTooLong = "Quik transaction line is too long";
 
+// Runs a step that sends; a fault on the way is journaled as the row's
+// failure, and the call fails with it.
+template <typename Step>
+void JournalingFaults(OrderJournal& journal, JournalRow& row, Step step) {
+  try {
+    step();
+  } catch (const Fault& fault) {
+    row.outcome = std::string(kFailed) + fault.what();
+    journal.Write(row);
+    throw;
+  }
+}
+
 }  // namespace
 
 OrderDesk::OrderDesk(TradingSettings& settings, std::string section, const std::string& suffix,
@@ -59,13 +72,9 @@ void OrderDesk::Record(const RecordedOrder& order) {
     RaiseWriteFault(kCannotWriteSettings, settings_.path());
 }
 
-void OrderDesk::Append(const std::string& line, const HostDateTimeEntry& bar) {
+void OrderDesk::Append(const std::string& line) {
   for (int32_t attempt = 0; attempt < kOrderLineAttempts; ++attempt)
     if (AppendLine(line, file_)) return;
-  JournalRow failed = RowAt(bar);
-  failed.outcome = std::string(kFailed) + kCannotWriteTransactions + file_;
-  failed.line = line;
-  journal_.Write(failed);
   RaiseWriteFault(kCannotWriteTransactions, file_);
 }
 
@@ -77,7 +86,7 @@ RecordedOrder OrderDesk::Send(OrderFields fields, const HostDateTimeEntry& bar,
   RecordedOrder order{bar, fields.transId, 0, ExpandOrderTemplate(template_, fields), target};
   if (!platform::FileLength(file_, &order.length).ok()) order.length = 0;
   Record(order);
-  Append(order.line, bar);
+  Append(order.line);
   return order;
 }
 
@@ -96,7 +105,8 @@ std::string OrderDesk::Decide(const OrderPolicy& policy, OrderFields fields, Jou
     journal_.Write(row);
     return refusal;
   }
-  const RecordedOrder sent = Send(fields, row.bar, target);
+  RecordedOrder sent;
+  JournalingFaults(journal_, row, [&] { sent = Send(fields, row.bar, target); });
   row.transId = sent.transId;
   row.outcome = kSent;
   row.line = sent.line;
@@ -124,10 +134,19 @@ void OrderDesk::FinishRecorded(const RecordedOrder& order, bool enabled) {
     row.outcome = kFound;
   } else if (!enabled) {
     row.outcome = kDropped;
-  } else if (found.state == RecordedLineState::kMissing) {
-    Append(order.line, order.bar);
-    row.outcome = kResent;
+  } else {
+    JournalingFaults(journal_, row, [&] { Resend(order, found.state, row); });
     out = true;
+  }
+  journal_.Write(row);
+  if (out && order.target) KeepPosition(*order.target);
+  RememberBar(order.bar);
+}
+
+void OrderDesk::Resend(const RecordedOrder& order, RecordedLineState state, JournalRow& row) {
+  row.outcome = kResent;
+  if (state == RecordedLineState::kMissing) {
+    Append(order.line);
   } else {
     // The fragment may have used the number: the order goes under a new
     // one, recorded first. A line that no longer fits the template (changed
@@ -138,15 +157,10 @@ void OrderDesk::FinishRecorded(const RecordedOrder& order, bool enabled) {
                      .value_or(order.line);
     if (!platform::FileLength(file_, &again.length).ok()) again.length = 0;
     Record(again);
-    Append(again.line, again.bar);
+    Append(again.line);
     row.transId = again.transId;
     row.line = again.line;
-    row.outcome = kResent;
-    out = true;
   }
-  journal_.Write(row);
-  if (out && order.target) KeepPosition(*order.target);
-  RememberBar(order.bar);
 }
 
 }  // namespace msx

@@ -62,11 +62,14 @@ class OrderDesk {
 
  private:
   // Records the order and appends its line; the line's number is taken
-  // first. Faults are journaled as failures.
+  // first.
   RecordedOrder Send(OrderFields fields, const HostDateTimeEntry& bar,
                      std::optional<int32_t> target);
   void Record(const RecordedOrder& order);
-  void Append(const std::string& line, const HostDateTimeEntry& bar);
+  void Append(const std::string& line);
+  // Sends a recorded order whose line is missing, or whose fragment another
+  // writer closed off (under a new number); row takes the line sent.
+  void Resend(const RecordedOrder& order, RecordedLineState state, JournalRow& row);
 
   TradingSettings& settings_;
   std::string section_, seenKey_, orderKey_, positionKey_, file_, template_;

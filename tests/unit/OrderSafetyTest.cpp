@@ -193,6 +193,19 @@ TEST_F(OrderSafety, ALineNeverGluesOntoAFragmentAndTheKilledOrderGoesOnceUnderAN
             (Lines{"fragment closed off", "re-sent after restart"}));
 }
 
+TEST_F(OrderSafety, AnOrderThatCannotGoOutIsJournaledWithItsReason) {
+  const std::string missing = Path("missing/orders.tri");
+  Load("[TradeQuik]\r\nJournal=" + Journal() + "\r\n" + SectionText(missing));
+  signal = {0, 0, 0};
+  ASSERT_EQ(Run(), 0);
+  signal = {0, 0, 0, 1};
+  EXPECT_EQ(Run(), -1);
+  // The reason as the host shows it, cut to its 99 characters.
+  const std::string reason = "Cannot write Quik transaction file " + missing;
+  EXPECT_EQ(Outcomes(), (Lines{"armed", "failed: " + reason.substr(0, 99)}));
+  EXPECT_EQ(Seen(), "20240103,0");  // sent at the next calculation
+}
+
 TEST(OrderRecordText, NumbersAndFieldsAsTheirFilesCarryThem) {
   const std::string tpl = "ID=%N;Q=%Q;REF=%N;%X%%";
   struct Case {
