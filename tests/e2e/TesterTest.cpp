@@ -321,6 +321,27 @@ TEST(Tester, AFunctionsFailureShowsItsErrorText) {
             "causes: a NaN price, a bar beyond 65,499, or a Length beyond 32 bits)\n");
 }
 
+// An installed tester finds the DLL through the path setup left beside it;
+// without that file, or with a blank one, the library beside the tester.
+TEST(Tester, TheDefaultLibraryIsTheOneNamedBesideTheTester) {
+  const msx::TempFolder folder;
+  const std::string beside = msxhost::JoinPath(folder.Path(), msx::platform::LibraryFileName());
+  const std::string installed = "C:\\Charting\\External Function DLLs\\msx_qmr.dll";
+  const struct {
+    const char* pointer;  // msxhost.lib's bytes, or null for no such file
+    std::string library;
+  } cases[] = {{nullptr, beside},
+               {" \r\n", beside},
+               {"C:\\Charting\\External Function DLLs\\msx_qmr.dll\r\n", installed},
+               {"\xEF\xBB\xBF C:\\Charting\\External Function DLLs\\msx_qmr.dll \nx\n", installed}};
+  for (const auto& c : cases) {
+    folder.Clear();
+    if (c.pointer != nullptr) msxhost::WriteWholeFile(folder / "msxhost.lib", c.pointer);
+    EXPECT_EQ(msxhost::LoadedLibrary::DefaultPathIn(folder.Path()), c.library)
+        << (c.pointer ? c.pointer : "(no msxhost.lib)");
+  }
+}
+
 TEST(Csv, ReadsNamedColumnsInAnyOrderWithTimesAndExtras) {
   const msxhost::Chart c = msxhost::ParseCsv(
       "Close,Date,TIME,low,high,signal\r\n"
@@ -486,6 +507,14 @@ INSTANTIATE_TEST_SUITE_P(
                  0,
                  "date,value\n20240104,5\n",
                  "msxhost: note: "},
+        // The library reads no file and succeeds; the reader's %P is D on a weekly chart.
+        DataFile{"read_nothing",
+                 "date,close\n20240105,1\n20240112,2\n",
+                 {"ReadData(\"no/such/%S_%P.txt\")", "--period", "W"},
+                 0,
+                 "date,value\n",
+                 "msxhost: note: ReadData found no data file to read at "
+                 "no/such/DATA_READ_NOTHING_D.txt: no values"},
         DataFile{"too_many",
                  TooManyBars(),
                  {"C"},

@@ -163,11 +163,12 @@ std::optional<Pane> PaneOption(const ParsedCommand& parsed) {
 }
 
 // The formulas of one chart, evaluated in order; each result joins the
-// chart that --svg draws.
+// chart that --svg draws, and its notices go to `notes`.
 class ChartRun {
  public:
   ChartRun(const ParsedCommand& parsed, std::string& notes)
-      : pane_(PaneOption(parsed)),
+      : notes_(notes),
+        pane_(PaneOption(parsed)),
         chart_(ReadChart(parsed, notes)),
         records_(chart_),
         library_(LibraryPath(parsed)),
@@ -179,6 +180,7 @@ class ChartRun {
   const Plot& Run(const std::string& formula) {
     const FormulaNode node = ParseFormula(formula);
     FormulaResult result = EvaluateFormula(node, chart_, records_, library_);
+    for (const std::string& notice : result.notices) notes_ += "msxhost: note: " + notice + "\n";
     plots_.push_back({formula, std::move(result), pane_.value_or(PaneOf(node, library_))});
     return plots_.back();
   }
@@ -192,6 +194,7 @@ class ChartRun {
   }
 
  private:
+  std::string& notes_;
   std::optional<Pane> pane_;
   Chart chart_;
   ChartRecords records_;

@@ -1,5 +1,7 @@
 #include "Formula.h"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -8,6 +10,7 @@
 #include "HostError.h"
 #include "HostRecords.h"
 #include "Text.h"
+#include "exchange/DataFileText.h"
 
 namespace msxhost {
 namespace {
@@ -33,6 +36,32 @@ constexpr const char* kNoReason = "ResultRec.szExtendedError";
                           "LC_ALL=ru_RU.UTF-8 (on Windows: Russian as the language for "
                           "non-Unicode programs)"));
   throw HostError(kExitUsage, "unknown function: " + name);
+}
+
+// ReadData leaves its result untouched when it reads no data file. A NaN
+// with a payload of its own marks the values the call did not write; a NaN
+// the library writes (a file's "NAN") is the plain quiet NaN.
+constexpr const char* kReadData = "ReadData";
+constexpr uint32_t kUntouchedBits = 0x7FC0'5EEDu;
+
+bool Untouched(float value) { return std::bit_cast<uint32_t>(value) == kUntouchedBits; }
+
+// After a ReadData call that succeeded: when it wrote no value, empties the
+// range and gives the notice naming the data file it looked for.
+std::optional<std::string> NoDataFile(HostArray& result, const msx::HostDataRecord& data,
+                                      const std::string& fileTemplate) {
+  const std::span<const float> values = result.values();
+  const int32_t first = std::max(result.first(), 0);
+  const int32_t last = std::min(result.last(), static_cast<int32_t>(values.size()) - 1);
+  if (first > last || !std::all_of(values.begin() + first, values.begin() + last + 1, Untouched))
+    return std::nullopt;
+  std::fill(result.values().begin(), result.values().end(),
+            std::numeric_limits<float>::quiet_NaN());
+  result.SetRange(0, -1);
+  const std::string name =
+      msx::ExpandDataFileName(fileTemplate, msx::SymbolText(data), msx::ReaderPeriodText(data));
+  return "ReadData found no data file to read at " + name +
+         ": no values (a writing chart creates it under that name)";
 }
 
 // What a failed call tells the user: the library's error text, or where the
@@ -71,6 +100,9 @@ class Evaluator {
         kExitUsage,
         "a formula must be a call, a name, a number or an expression, got " + DescribeNode(node));
   }
+
+  // The notices of the calls made so far, taken away.
+  std::vector<std::string> TakeNotices() { return std::move(notices_); }
 
  private:
   std::optional<HostArray> Column(const FormulaNode& name, bool execute) const {
@@ -210,7 +242,16 @@ class Evaluator {
     if (!execute) return std::nullopt;
 
     HostResult result;
+    const bool reader = function->name == kReadData;
+    if (reader)
+      std::fill(result.array().values().begin(), result.array().values().end(),
+                std::bit_cast<float>(kUntouchedBits));
     const int32_t rc = library_.Call(function->name, records_.data(), arguments, *result.record());
+    if (reader && rc == 0)
+      if (std::optional<std::string> notice =
+              NoDataFile(result.array(), records_.data(), call.arguments[0].text))
+        if (std::find(notices_.begin(), notices_.end(), *notice) == notices_.end())
+          notices_.push_back(std::move(*notice));
     if (observer_) {
       std::vector<const HostArray*> seen(expected, nullptr);
       for (std::size_t s = 0; s < series.size(); ++s) seen[seriesArgument[s]] = &series[s];
@@ -227,6 +268,7 @@ class Evaluator {
   const ChartRecords& records_;
   const LoadedLibrary& library_;
   const CallObserver& observer_;
+  std::vector<std::string> notices_;
 };
 
 }  // namespace
@@ -238,7 +280,8 @@ FormulaResult EvaluateFormula(const FormulaNode& formula, const Chart& chart,
   evaluator.Series(formula, /*execute=*/false);
   const std::optional<HostArray> series = evaluator.Series(formula, /*execute=*/true);
   const std::span<const float> values = series->values();
-  return {std::vector<float>(values.begin(), values.end()), series->first(), series->last()};
+  return {std::vector<float>(values.begin(), values.end()), series->first(), series->last(),
+          evaluator.TakeNotices()};
 }
 
 FormulaResult EvaluateFormula(const std::string& formula, const Chart& chart,

@@ -19,6 +19,9 @@ struct FormulaResult {
   std::vector<float> values;
   int32_t first = 0;
   int32_t last = -1;
+  // What the user should know about the calculation, one line each without
+  // the "msxhost: note: " prefix (a ReadData that read no data file).
+  std::vector<std::string> notices;
 };
 
 // One call of a library function as the evaluator made it, shown to an
@@ -47,6 +50,11 @@ using CallObserver = std::function<void(const LibraryCall&)>;
 // numeric argument a number; a string argument a quoted string; a custom
 // argument a choice text (case-insensitive) or a number taken as the ID. The
 // result array starts as NaN with range 0 to -1 and szExtendedError zeroed.
+//
+// ReadData succeeds without writing a value when it finds no data file to
+// read. Its result array starts as a marker instead; when no bar of the
+// returned range holds another value, the range becomes empty (the chart
+// shows no values) and a notice names the file it looked for.
 //
 // A formula that is a price field, a column or a number gives that series.
 // Throws HostError: kExitUsage for a syntax error, an unknown function or
