@@ -4,8 +4,9 @@
 # 32-bit through qemu-user where the kernel cannot run 32-bit programs), and
 # the Russian locale that the code-page tests use, a virtual X display
 # with a screenshot tool for the window checks, NSIS for the setup program,
-# clang with its libFuzzer and sanitizer runtimes for the fuzz targets, and
-# rsvg-convert to render the guide's charts to PNG. Debian packages only.
+# clang with its libFuzzer and sanitizer runtimes for the fuzz targets,
+# rsvg-convert to render the guide's charts to PNG, and pandoc to make the
+# guide's web pages. Debian packages only.
 # Safe to run again: it installs only what is not there.
 set -euo pipefail
 
@@ -13,7 +14,8 @@ need=()
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 for p in cmake ninja-build g++ python3 python3-mpmath libgtest-dev googletest libbenchmark-dev \
          g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 \
-         wine wine64 nsis locales qemu-user xvfb imagemagick clang libclang-rt-14-dev librsvg2-bin; do
+         wine wine64 nsis locales qemu-user xvfb imagemagick clang libclang-rt-14-dev librsvg2-bin \
+         pandoc; do
   have_pkg "$p" || need+=("$p")
 done
 
