@@ -11,7 +11,8 @@ argument out), when an ExtFml example calls a function that is not there or
 with the wrong number of arguments, when an error text in its
 troubleshooting table is not in the library, when the languages differ in
 their sections (the English headings' anchors, which the Russian guide
-gives each of its headings as <a id="...">), error texts or charts, when
+gives each of its headings as <a id="...">), in any section's paragraphs,
+lists, list items, code blocks, tables or commands, in error texts or charts, when
 a chart differs from what scripts/guide-charts.sh draws from the bundled
 data, or when the guide's Installing section and docs/INSTALL.txt (English,
 then Russian) do not say the same thing: both must name the setup program
@@ -27,8 +28,9 @@ none), and each ExtFml formula over data/goog-daily.csv under a Russian
 locale, with a copy of the library whose settings file lets the trading
 functions write. A ```console block quotes commands ("$ " lines) with what
 they print: each is run the same way and must exit 0 and print exactly the
-quoted lines, where a line "..." stands for any lines left out. The
-languages must run the same commands.
+quoted lines (none for a command followed by the next "$ " line), where a
+line "..." stands for any lines left out. The languages must run the same
+commands.
 """
 import glob
 import os
@@ -91,6 +93,64 @@ def headings(guide):
             out.append((len(m.group(1)), a.group(1) if a else slug(m.group(2)), m.group(2)))
         previous = line
     return out
+
+
+def section_texts(guide):
+    """(anchor, text) of every section below the title, as headings() names
+    them: the lines up to the next heading, without the anchor lines."""
+    out, previous = [], ""
+    for line in guide.splitlines():
+        m = re.match(r"(#{2,4}) (.+)", line)
+        if m:
+            a = re.fullmatch(r'<a id="([^"]+)"></a>', previous.strip())
+            out.append((a.group(1) if a else slug(m.group(2)), []))
+        elif out and not re.fullmatch(r'\s*<a id="[^"]+"></a>\s*', line):
+            out[-1][1].append(line)
+        previous = line
+    return [(anchor, "\n".join(lines)) for anchor, lines in out]
+
+
+LIST_ITEM = re.compile(r"(?:- |\d+\. )")
+
+
+def blocks(text):
+    """How many paragraphs, lists, list items, code blocks and tables a
+    section's text has. Blocks are separated by blank lines; an indented
+    block after a list item (a code block too) belongs to the item."""
+    counts = dict.fromkeys(("paragraphs", "lists", "list items", "code blocks", "tables"), 0)
+    lines, i, in_list = text.split("\n"), 0, False
+
+    def starts_block(line):
+        s = line.strip()
+        return not s or s.startswith(("```", "|")) or LIST_ITEM.match(line)
+
+    while i < len(lines):
+        line, s = lines[i], lines[i].strip()
+        if not s:
+            i += 1
+        elif s.startswith("```"):
+            counts["code blocks"] += 1
+            i += 1
+            while i < len(lines) and not lines[i].strip().startswith("```"):
+                i += 1
+            i += 1
+        elif s.startswith("|"):
+            counts["tables"] += 1
+            in_list = False
+            while i < len(lines) and lines[i].strip().startswith("|"):
+                i += 1
+        else:
+            if LIST_ITEM.match(line):
+                counts["lists"] += not in_list
+                counts["list items"] += 1
+                in_list = True
+            elif not (in_list and line.startswith(" ")):
+                counts["paragraphs"] += 1
+                in_list = False
+            i += 1
+            while i < len(lines) and not starts_block(lines[i]):
+                i += 1
+    return counts
 
 
 def split_arguments(text):
@@ -278,7 +338,7 @@ def run_examples(host, library, source, texts):
             for command, quoted in console_examples(text):
                 done = subprocess.run(["bash", "-c", command], cwd=scratch, env=env,
                                       capture_output=True, text=True)
-                printed = done.stdout.rstrip("\n").split("\n")
+                printed = done.stdout.rstrip("\n").split("\n") if done.stdout else []
                 if done.returncode != 0:
                     faults.append(f"{name}: `{command}` exits {done.returncode}: "
                                   f"{done.stderr.strip()}")
@@ -352,7 +412,9 @@ def check_functions(guide, functions, kinds, through):
 
 
 def error_texts(guide):
-    return re.findall(r'^\| "([^"]+)" \|', guide, flags=re.M)
+    """The error texts of the troubleshooting table, quoted "..." or, in
+    Russian, «...»."""
+    return [a or b for a, b in re.findall(r'^\| (?:"([^"]+)"|«([^»]+)») \|', guide, flags=re.M)]
 
 
 def charts_of(guide):
@@ -380,6 +442,18 @@ def compare_languages(guides):
                 faults.append(f"{LANGUAGES[lang][0]} has the section #{anchor}, which guide.md lacks")
         if not faults and ours != theirs:
             faults.append(f"{LANGUAGES[lang][0]} orders its sections unlike guide.md")
+        translated = dict(section_texts(guide))
+        for anchor, text in section_texts(english):
+            if anchor not in translated:
+                continue
+            ours_, theirs_ = blocks(text), blocks(translated[anchor])
+            for what in ours_:
+                if ours_[what] != theirs_[what]:
+                    faults.append(f"{LANGUAGES[lang][0]}: section #{anchor} has {theirs_[what]} "
+                                  f"{what}, guide.md {ours_[what]}")
+            if sorted(commands_of(text)) != sorted(commands_of(translated[anchor])):
+                faults.append(f"{LANGUAGES[lang][0]}: section #{anchor} runs other commands than "
+                              f"guide.md's")
         for what, of in (("error texts", error_texts), ("charts", charts_of),
                          ("commands", commands_of)):
             if sorted(of(english)) != sorted(of(guide)):
