@@ -11,10 +11,11 @@
 #                                       the 64-bit build, for tests only
 #   msx_qmr-1.8.0.11-linux-x86_64.tar.gz  msx_qmr.so and msxhost for Linux
 #
-# Every archive also holds INSTALL.txt (English and Russian, CR LF), the
-# licence, the changelog, the settings example, the user guide (English
-# and Russian) with its charts and the bundled prices (data/), so that the guide's tester
-# examples run from the unpacked folder.
+# Every archive also holds the user guide as web pages, guide.html and
+# guide.ru.html (scripts/guide-html.sh; the charts are inside them), the
+# bundled prices (data/), so that the guide's tester examples run from the
+# unpacked folder, and for Notepad, in CR LF: INSTALL.txt (English and
+# Russian), the licence, the changelog and the settings example.
 #
 #   scripts/package.sh          all of it
 #   scripts/package.sh setup    only the setup program (for its Wine checks)
@@ -31,6 +32,7 @@ only=${1:-all}
 case $only in all|setup) ;; *) echo "usage: scripts/package.sh [setup]" >&2; exit 2 ;; esac
 
 if ! command -v cmake >/dev/null || ! command -v ninja >/dev/null || ! command -v makensis >/dev/null ||
+   ! command -v pandoc >/dev/null ||
    ! command -v i686-w64-mingw32-g++-posix >/dev/null || ! command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
   scripts/install-deps.sh
 fi
@@ -46,10 +48,14 @@ done
 echo "package: checking the product DLL"
 python3 tests/windows/check_dll.py i686-w64-mingw32-objdump build/win32/msx_qmr.dll src/library/msx_qmr.def
 
+echo "package: building the guide's web pages"
+scripts/guide-html.sh build/guide-html >/dev/null
+
 mkdir -p "$out"
 setup=$out/msx_qmr-$version-setup.exe
 echo "package: building $(basename "$setup")"
 makensis -V2 -WX -INPUTCHARSET UTF8 -DVERSION="$version" -DDLL="$root/build/win32/msx_qmr.dll" \
+  -DGUIDE_DIR="$root/build/guide-html" \
   -DOUTFILE="$setup" packaging/setup.nsi
 [ "$only" = setup ] && exit 0
 
@@ -60,17 +66,29 @@ stage() {
   shift
   local dir=$out/$name
   rm -rf "$dir"
-  mkdir -p "$dir/guide/charts" "$dir/data"
+  mkdir -p "$dir/data"
   cp "$@" "$dir/"
-  cp docs/msx_qmr.ini.example "$dir/"
-  cp docs/guide.md docs/guide.ru.md "$dir/guide/"
-  cp docs/charts/*.svg "$dir/guide/charts/"
+  cp build/guide-html/guide.html build/guide-html/guide.ru.html "$dir/"
   cp data/goog-daily.csv data/goog-weekly.csv data/synthetic-5min.csv data/formulas.txt "$dir/data/"
-  # Read on Windows: CR LF, and a byte order mark so that any Notepad shows
-  # the Russian half.
-  for f in docs/INSTALL.txt LICENSE.txt CHANGELOG.txt; do
-    { printf '\xef\xbb\xbf'; sed 's/\r$//; s/$/\r/' "$f"; } > "$dir/$(basename "$f")"
+  for f in docs/INSTALL.txt LICENSE.txt CHANGELOG.txt docs/msx_qmr.ini.example; do
+    notepad_text "$f" "$dir/$(basename "$f")"
   done
+}
+# notepad_text FILE COPY: FILE as Notepad reads it: CR LF line ends, and a
+# byte order mark where it holds anything beyond ASCII, without which an
+# older Notepad reads UTF-8 in the ANSI code page. The settings example gets
+# no mark: copied to msx_qmr.ini, the mark would hide its first section from
+# the library, which reads the file in the ANSI code page, so it must be ASCII.
+notepad_text() {
+  if ! LC_ALL=C grep -q '[^[:print:][:space:]]' "$1"; then
+    sed 's/\r$//; s/$/\r/' "$1" > "$2"
+  elif [ "$(basename "$1")" = msx_qmr.ini.example ]; then
+    echo "package: $1 holds characters beyond ASCII; the library reads its copy in the" \
+      "ANSI code page: write it in ASCII" >&2
+    exit 1
+  else
+    { printf '\xef\xbb\xbf'; sed 's/\r$//; s/$/\r/' "$1"; } > "$2"
+  fi
 }
 stage "msx_qmr-$version-win32-for-metastock" build/win32/msx_qmr.dll build/win32/msxhost.exe
 stage "msx_qmr-$version-win64-test-build" build/win64/msx_qmr.dll build/win64/msxhost.exe
@@ -78,9 +96,11 @@ stage "msx_qmr-$version-linux-x86_64" build/native/msx_qmr.so build/native/msxho
 
 # Archives with fixed dates and sorted names, so that the same build gives
 # the same bytes; Windows archives as zip, the Linux one as tar.gz. Then
-# each is read back: the files every archive must hold, INSTALL.txt in CR LF.
+# each is read back: the files every archive must hold, the guide files that
+# INSTALL.txt names, the Notepad files in CR LF with a byte order mark just
+# where they hold more than ASCII.
 python3 - "$out" "$version" <<'PY'
-import io, os, sys, tarfile, zipfile
+import io, os, re, sys, tarfile, zipfile
 out, version = sys.argv[1], sys.argv[2]
 def files(top):
     for base, dirs, names in sorted(os.walk(os.path.join(out, top))):
@@ -107,7 +127,9 @@ for top, ext in tops.items():
             t.add(os.path.join(out, top), arcname=top, filter=fixed)
 
 need = ["INSTALL.txt", "LICENSE.txt", "CHANGELOG.txt", "msx_qmr.ini.example",
-        "guide/guide.md", "guide/guide.ru.md", "data/goog-daily.csv", "data/synthetic-5min.csv"]
+        "guide.html", "guide.ru.html", "data/goog-daily.csv", "data/synthetic-5min.csv"]
+notepad = ["INSTALL.txt", "LICENSE.txt", "CHANGELOG.txt", "msx_qmr.ini.example"]
+bom = b"\xef\xbb\xbf"
 faults = []
 for top, ext in tops.items():
     path = os.path.join(out, top + ext)
@@ -122,9 +144,22 @@ for top, ext in tops.items():
     for n in need_here:
         if f"{top}/{n}" not in content:
             faults.append(f"{top + ext} lacks {n}")
-    text = content.get(f"{top}/INSTALL.txt", b"")
-    if text.count(b"\n") != text.count(b"\r\n") or "По-русски".encode() not in text:
-        faults.append(f"{top + ext}: INSTALL.txt is not CR LF English and Russian")
+    for n in notepad:
+        if f"{top}/{n}" not in content:
+            continue
+        text = content[f"{top}/{n}"]
+        body = text[len(bom):] if text.startswith(bom) else text
+        if text.count(b"\n") != text.count(b"\r\n") or not text.endswith(b"\r\n"):
+            faults.append(f"{top + ext}: {n} does not end every line with CR LF")
+        if body.isascii() == (body != text):
+            faults.append(f"{top + ext}: {n} should have a byte order mark just when it holds "
+                          "more than ASCII")
+    install = content.get(f"{top}/INSTALL.txt", b"").decode("utf-8", "replace")
+    if "По-русски" not in install:
+        faults.append(f"{top + ext}: INSTALL.txt lacks its Russian half")
+    for named in sorted(set(re.findall(r"\bguide[\w./-]*\.(?:html|md)\b", install))):
+        if f"{top}/{named}" not in content:
+            faults.append(f"{top + ext}: INSTALL.txt names {named}, which the archive lacks")
 for f in faults:
     print("package:", f)
 sys.exit(1 if faults else 0)
