@@ -76,9 +76,15 @@ function Pandoc(doc)
       next_block.identifier = id
     elseif block.t == "Para" and #block.content == 1 and block.content[1].t == "Image" then
       local image = block.content[1]
-      -- The HTML writer draws an image titled "fig:" as a figure with a caption.
-      image.title = "fig:" .. image.title
-      blocks:insert(block)
+      if pandoc.Figure then
+        -- pandoc 3 has figures of its own.
+        local caption = {long = {pandoc.Plain(image.caption)}}
+        blocks:insert(pandoc.Figure({pandoc.Plain({image})}, caption))
+      else
+        -- pandoc 2 draws an image titled "fig:" as a figure with a caption.
+        image.title = "fig:" .. image.title
+        blocks:insert(block)
+      end
     else
       seen_section = seen_section or block.t == "Header"
       blocks:insert(block)
