@@ -22,6 +22,10 @@ constexpr int32_t kMostFunctions = 1025;
 constexpr int32_t kMostArguments = 4 * msx::kMaxArgs;
 constexpr int32_t kMostCustomStrings = 512;
 
+// The file beside the tester that names the library to load by default.
+constexpr std::string_view kPointerFile = "msxhost.lib";
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
 std::string Text(const char (&field)[msx::kTextSize]) { return FieldText(field, msx::kTextSize); }
 
 std::string EntryCall(std::string_view entry, std::initializer_list<int32_t> arguments) {
@@ -55,8 +59,23 @@ std::string ArgumentTypeName(int32_t type) {
 
 std::string LoadedLibrary::DefaultPath() {
   const std::string program = msx::platform::HostProgramPath();
-  if (program.empty()) return msx::platform::LibraryFileName();
-  return JoinPath(FolderOf(program), msx::platform::LibraryFileName());
+  return DefaultPathIn(program.empty() ? std::string() : FolderOf(program));
+}
+
+// An installed tester lives in a program folder of its own, away from the
+// host's folder that holds the DLL, so setup leaves the DLL's path beside it.
+std::string LoadedLibrary::DefaultPathIn(const std::string& folder) {
+  const std::string pointer = JoinPath(folder, kPointerFile);
+  if (msx::platform::FileExists(pointer)) {
+    const std::string text = ReadWholeFile(pointer);
+    std::string_view line = text;
+    if (line.starts_with(kUtf8Mark)) line.remove_prefix(kUtf8Mark.size());
+    line = line.substr(0, line.find_first_of("\r\n"));
+    const size_t first = line.find_first_not_of(" \t");
+    if (first != std::string_view::npos)
+      return std::string(line.substr(first, line.find_last_not_of(" \t") + 1 - first));
+  }
+  return JoinPath(folder, msx::platform::LibraryFileName());
 }
 
 LoadedLibrary::LoadedLibrary(const std::string& path) : path_(path) {

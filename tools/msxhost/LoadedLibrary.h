@@ -49,9 +49,17 @@ std::string ArgumentTypeName(int32_t type);
 
 class LoadedLibrary {
  public:
-  // The library file beside the tester's own program:
-  // platform::LibraryFileName() in the folder of platform::HostProgramPath().
+  // The library the tester loads without --lib: DefaultPathIn() the folder
+  // of platform::HostProgramPath().
   static std::string DefaultPath();
+
+  // For a tester in FOLDER: the path on the first line of FOLDER/msxhost.lib
+  // when that file is there and the line is not blank (setup writes it, naming
+  // the DLL it put into the host's folder; surrounding blanks, a line end and
+  // a UTF-8 byte-order mark are ignored), else platform::LibraryFileName() in
+  // FOLDER (alone when FOLDER is empty). Throws HostError (kExitUsage) "cannot
+  // read FOLDER/msxhost.lib" when that file is there but cannot be read.
+  static std::string DefaultPathIn(const std::string& folder);
 
   // Loads the library and reads its whole description: MSXInfo, then
   // MSXNthFunction for indexes 0 to count - 1, MSXNthArg for each argument
