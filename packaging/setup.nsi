@@ -1,7 +1,10 @@
 ; msx_qmr's setup program (NSIS 3, Unicode), built by scripts/package.sh:
 ;
 ;   makensis -INPUTCHARSET UTF8 -DVERSION=1.8.0.11 -DDLL=build/win32/msx_qmr.dll
+;            -DTESTER=build/win32/msxhost.exe -DGUIDE_DIR=build/guide-html
 ;            -DOUTFILE=out/package/msx_qmr-1.8.0.11-setup.exe packaging/setup.nsi
+;
+; GUIDE_DIR holds the user guides as HTML, guide.html and guide.ru.html.
 ;
 ; It installs the 32-bit msx_qmr.dll into the host's external-function
 ; folder, which it looks for in this order: where this setup installed
@@ -14,9 +17,21 @@
 ; in a trade-files folder in the user's documents) and never touches an
 ; existing one; the uninstaller keeps it too.
 ;
-; Silent: setup.exe /S [/D=FOLDER] (FOLDER last, without quotes). Exit code
-; 0 when installed; 2 when /S found no host folder and no /D= was given, or
-; the DLL could not be replaced (the host still running).
+; Everything else goes into a program folder of its own (by default
+; msx_qmr in the 32-bit Program Files; on an upgrade, where it went before),
+; on a page of its own: the guides, INSTALL.txt, the changelog, the licence,
+; the settings example, the formula tester msxhost.exe with the bundled
+; prices, and the uninstaller. Beside the tester, msxhost.lib holds the
+; installed DLL's path, which the tester loads by default, and
+; msxhost-prompt.cmd opens its command prompt in msx_qmr in the user's
+; Documents. The Start menu's msx_qmr folder (for all users) holds the
+; guide in English and in Russian and the tester's prompt.
+;
+; Silent: setup.exe /S [/TOOLS=FOLDER] [/D=FOLDER]: /TOOLS= names the
+; program folder, /D= the host's folder (last, without quotes). Exit code 0
+; when installed; 2 when /S found no host folder and no /D= was given, when
+; /TOOLS= names no full path, or when the DLL could not be replaced (the
+; host still running).
 
 Unicode true
 ManifestDPIAware true
@@ -34,6 +49,9 @@ FileErrorText "$(DllInUse)" "$(DllInUse)"
 !define HOSTNAME "MetaStock"
 !define UNINSTKEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\msx_qmr"
 !define UNINSTALLER "msx_qmr-uninstall.exe"
+!define TOOLSNAME "msx_qmr"     ; the program folder's name and the Start menu folder's
+!define POINTER "msxhost.lib"   ; beside the tester: the installed DLL's path
+!define PROMPT "msxhost-prompt.cmd"
 !define JOURNAL "msx_qmr journal.csv"
 !define TEMPLATE "TRANS_ID=%N;ACCOUNT=%A;CLIENT_CODE=%C;TYPE=%T;CLASSCODE=%M;SECCODE=%S;ACTION=NEW_ORDER;OPERATION=%O;PRICE=%P;QUANTITY=%Q;"
 
@@ -52,11 +70,22 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "All rights reserved"
 
 Var FoundText   ; how setup came to the folder, shown above it
 Var TradeFolder ; the seeded Directory
+Var ToolsDir    ; the program folder
+Var OldTools    ; the program folder of the installed copy, if any
+Var HostDir     ; the uninstaller's: the host's folder with the DLL
 
 !define MUI_ABORTWARNING
+!define MUI_PAGE_HEADER_TEXT "$(FolderHeader)"
+!define MUI_PAGE_HEADER_SUBTEXT "$(FolderSubheader)"
 !define MUI_DIRECTORYPAGE_TEXT_TOP "$FoundText"
 !define MUI_DIRECTORYPAGE_TEXT_DESTINATION "$(FolderLabel)"
 !define MUI_PAGE_CUSTOMFUNCTION_LEAVE CheckFolderName
+!insertmacro MUI_PAGE_DIRECTORY
+!define MUI_PAGE_HEADER_TEXT "$(ToolsHeader)"
+!define MUI_PAGE_HEADER_SUBTEXT "$(ToolsSubheader)"
+!define MUI_DIRECTORYPAGE_TEXT_TOP "$(ToolsText)"
+!define MUI_DIRECTORYPAGE_TEXT_DESTINATION "$(ToolsLabel)"
+!define MUI_DIRECTORYPAGE_VARIABLE $ToolsDir
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_TITLE "$(FinishTitle)"
@@ -169,8 +198,16 @@ FunctionEnd
 
 Function FindHostFolder
   ; Where this setup installed before: an upgrade goes to the same place.
+  ; Setups before the program folder kept the uninstaller beside the DLL and
+  ; recorded that folder as the install location.
   SetRegView 32
-  ReadRegStr $2 HKLM "${UNINSTKEY}" "InstallLocation"
+  ReadRegStr $2 HKLM "${UNINSTKEY}" "HostFolder"
+  ${If} $2 == ""
+    ReadRegStr $2 HKLM "${UNINSTKEY}" "InstallLocation"
+    ${IfNot} ${FileExists} "$2\msx_qmr.dll"
+      StrCpy $2 ""
+    ${EndIf}
+  ${EndIf}
   ${If} $2 != ""
   ${AndIf} ${FileExists} "$2\*.*"
     StrCpy $INSTDIR $2
@@ -196,7 +233,52 @@ Function FindHostFolder
   ${EndIf}
 FunctionEnd
 
+; $ToolsDir: /TOOLS= when given, else where this setup put it before
+; ($OldTools), else msx_qmr in the 32-bit Program Files. A folder with
+; spaces may come as /TOOLS=C:\My Tools (up to the next " /"),
+; /TOOLS="C:\My Tools" or, as Windows quotes one argument,
+; "/TOOLS=C:\My Tools".
+Function FindToolsFolder
+  SetRegView 32
+  ReadRegStr $1 HKLM "${UNINSTKEY}" "HostFolder"
+  ${If} $1 != ""
+    ReadRegStr $OldTools HKLM "${UNINSTKEY}" "InstallLocation"
+  ${EndIf}
+  ${GetParameters} $0
+  ${WordReplace} $0 '"/TOOLS=' '/TOOLS="' "+" $0
+  ClearErrors
+  ${GetOptions} $0 "/TOOLS=" $1
+  ${IfNot} ${Errors}
+  ${AndIf} $1 != ""
+    StrCpy $ToolsDir $1
+    Return
+  ${EndIf}
+  StrCpy $ToolsDir $OldTools
+  ${If} $ToolsDir == ""
+    StrCpy $ToolsDir "$PROGRAMFILES32\${TOOLSNAME}"
+  ${EndIf}
+FunctionEnd
+
+; $0 = 1 when $ToolsDir is a full path (C:\... or \\server\...), else 0.
+Function IsFullToolsPath
+  StrCpy $0 0
+  StrCpy $1 $ToolsDir 2 1
+  StrCpy $2 $ToolsDir 2
+  ${If} $1 == ":\"
+  ${OrIf} $2 == "\\"
+    StrCpy $0 1
+  ${EndIf}
+FunctionEnd
+
 Function .onInit
+  Call FindToolsFolder
+  ${If} ${Silent}
+    Call IsFullToolsPath
+    ${If} $0 = 0
+      SetErrorLevel 2
+      Quit
+    ${EndIf}
+  ${EndIf}
   ${If} $INSTDIR != ""
     StrCpy $FoundText "$(FolderGiven)"
     Return
@@ -268,6 +350,51 @@ Function SeedSettings
   ${EndIf}
 FunctionEnd
 
+; Text files as Windows reads them (CR LF; a byte-order mark on those with
+; Russian; the settings example and the command script plain ASCII without
+; one), made at compile time into temporary files: WindowsText SYMBOL
+; OPTION SOURCE defines SYMBOL as the converted copy's path. makensis runs
+; in this script's folder, so the sources are named from here.
+!macro WindowsText SYMBOL OPTION SOURCE
+  !tempfile ${SYMBOL}
+  !system '"./windows-text.sh" ${OPTION} "${SOURCE}" "${${SYMBOL}}"' = 0
+!macroend
+!insertmacro WindowsText INSTALL_TXT "" "../docs/INSTALL.txt"
+!insertmacro WindowsText CHANGELOG_TXT "" "../CHANGELOG.txt"
+!insertmacro WindowsText LICENSE_TXT "" "../LICENSE.txt"
+!insertmacro WindowsText INI_EXAMPLE --ansi "../docs/msx_qmr.ini.example"
+!insertmacro WindowsText PROMPT_CMD --ansi "${PROMPT}"
+
+; Only the files setup put there: the program folder may be one the user
+; chose, holding files of their own.
+!macro RemoveProgramFiles DIR
+  Delete "${DIR}\data\*.csv"
+  Delete "${DIR}\data\formulas.txt"
+  RMDir "${DIR}\data"
+  Delete "${DIR}\guide.html"
+  Delete "${DIR}\guide.ru.html"
+  Delete "${DIR}\INSTALL.txt"
+  Delete "${DIR}\CHANGELOG.txt"
+  Delete "${DIR}\LICENSE.txt"
+  Delete "${DIR}\msx_qmr.ini.example"
+  Delete "${DIR}\msxhost.exe"
+  Delete "${DIR}\${POINTER}"
+  Delete "${DIR}\${PROMPT}"
+  Delete "${DIR}\${UNINSTALLER}"
+  RMDir "${DIR}"
+!macroend
+
+; The Start menu's entries, the tester's under either language's name.
+!macro RemoveShortcuts
+  SetShellVarContext all
+  Delete "$SMPROGRAMS\${TOOLSNAME}\Guide.lnk"
+  Delete "$SMPROGRAMS\${TOOLSNAME}\Руководство.lnk"
+  Delete "$SMPROGRAMS\${TOOLSNAME}\Formula tester.lnk"
+  Delete "$SMPROGRAMS\${TOOLSNAME}\Тестер формул.lnk"
+  RMDir "$SMPROGRAMS\${TOOLSNAME}"
+  SetShellVarContext current
+!macroend
+
 Section "msx_qmr"
   SetOutPath "$INSTDIR"
   File "/oname=msx_qmr.dll" "${DLL}"
@@ -277,19 +404,69 @@ Section "msx_qmr"
     Call SeedSettings
   ${EndIf}
 
-  WriteUninstaller "$INSTDIR\${UNINSTALLER}"
+  ; A new program folder: the old one goes (its uninstaller would remove
+  ; this install's registry entry and Start menu entries).
+  ${If} $OldTools != ""
+  ${AndIf} $OldTools != $ToolsDir
+    !insertmacro RemoveProgramFiles "$OldTools"
+  ${EndIf}
+  SetOutPath "$ToolsDir"
+  File "/oname=guide.html" "${GUIDE_DIR}/guide.html"
+  File "/oname=guide.ru.html" "${GUIDE_DIR}/guide.ru.html"
+  File "/oname=INSTALL.txt" "${INSTALL_TXT}"
+  File "/oname=CHANGELOG.txt" "${CHANGELOG_TXT}"
+  File "/oname=LICENSE.txt" "${LICENSE_TXT}"
+  File "/oname=msx_qmr.ini.example" "${INI_EXAMPLE}"
+  File "/oname=msxhost.exe" "${TESTER}"
+  File "/oname=${PROMPT}" "${PROMPT_CMD}"
+  ; In the ANSI code page, as the tester opens the library with it.
+  FileOpen $0 "$ToolsDir\${POINTER}" w
+  FileWrite $0 "$INSTDIR\msx_qmr.dll$\r$\n"
+  FileClose $0
+  SetOutPath "$ToolsDir\data"
+  File "../data/*.csv"
+  File "../data/formulas.txt"
+  DetailPrint "$(ToolsWritten)"
+
+  ; Setups before the program folder put the uninstaller beside the DLL.
+  ${If} $INSTDIR != $ToolsDir
+    Delete "$INSTDIR\${UNINSTALLER}"
+  ${EndIf}
+  WriteUninstaller "$ToolsDir\${UNINSTALLER}"
+
+  !insertmacro RemoveShortcuts
+  SetShellVarContext all
+  SetOutPath "$ToolsDir"
+  CreateDirectory "$SMPROGRAMS\${TOOLSNAME}"
+  CreateShortcut "$SMPROGRAMS\${TOOLSNAME}\Guide.lnk" "$ToolsDir\guide.html"
+  CreateShortcut "$SMPROGRAMS\${TOOLSNAME}\Руководство.lnk" "$ToolsDir\guide.ru.html"
+  ; cmd drops the outer quotes, keeping those around a path with spaces and
+  ; parentheses ("Program Files (x86)").
+  CreateShortcut "$SMPROGRAMS\${TOOLSNAME}\$(TesterLink).lnk" "$SYSDIR\cmd.exe" \
+      '/k ""$ToolsDir\${PROMPT}""' "$ToolsDir\msxhost.exe" 0
+  SetShellVarContext current
+
   SetRegView 32
   WriteRegStr HKLM "${UNINSTKEY}" "DisplayName" "msx_qmr ${VERSION}"
   WriteRegStr HKLM "${UNINSTKEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINSTKEY}" "Publisher" "msx_qmr"
-  WriteRegStr HKLM "${UNINSTKEY}" "InstallLocation" "$INSTDIR"
-  WriteRegStr HKLM "${UNINSTKEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
-  WriteRegStr HKLM "${UNINSTKEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
+  WriteRegStr HKLM "${UNINSTKEY}" "InstallLocation" "$ToolsDir"
+  WriteRegStr HKLM "${UNINSTKEY}" "HostFolder" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTKEY}" "UninstallString" '"$ToolsDir\${UNINSTALLER}"'
+  WriteRegStr HKLM "${UNINSTKEY}" "QuietUninstallString" '"$ToolsDir\${UNINSTALLER}" /S'
   WriteRegDWORD HKLM "${UNINSTKEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTKEY}" "NoRepair" 1
   ${GetSize} "$INSTDIR" "/M=msx_qmr.dll /S=0K /G=0" $0 $1 $2
+  ${GetSize} "$ToolsDir" "/S=0K /G=1" $3 $1 $2
+  IntOp $0 $0 + $3
   WriteRegDWORD HKLM "${UNINSTKEY}" "EstimatedSize" $0
 SectionEnd
+
+!delfile "${INSTALL_TXT}"
+!delfile "${CHANGELOG_TXT}"
+!delfile "${LICENSE_TXT}"
+!delfile "${INI_EXAMPLE}"
+!delfile "${PROMPT_CMD}"
 
 Function .onInstFailed
   SetErrorLevel 2
@@ -297,17 +474,37 @@ FunctionEnd
 
 ; --- Uninstalling ---------------------------------------------------------
 
-Section "Uninstall"
-  Delete "$INSTDIR\msx_qmr.dll"
-  ${If} ${FileExists} "$INSTDIR\msx_qmr.dll"
-    MessageBox MB_OK|MB_ICONSTOP "$(UnDllInUse)" /SD IDOK
-    SetErrorLevel 2
-    Abort
+; The uninstaller runs from the program folder ($INSTDIR); the host's folder
+; is the one setup recorded, or else the folder of the DLL msxhost.lib names.
+Function un.onInit
+  SetRegView 32
+  ReadRegStr $HostDir HKLM "${UNINSTKEY}" "HostFolder"
+  ${If} $HostDir == ""
+  ${AndIf} ${FileExists} "$INSTDIR\${POINTER}"
+    FileOpen $0 "$INSTDIR\${POINTER}" r
+    FileRead $0 $1
+    FileClose $0
+    ${WordReplace} "$1" "$\r$\n" "" "+" $1
+    ${GetParent} "$1" $HostDir
   ${EndIf}
-  Delete "$INSTDIR\${UNINSTALLER}"
+FunctionEnd
+
+Section "Uninstall"
+  ${If} $HostDir != ""
+    Delete "$HostDir\msx_qmr.dll"
+    ${If} ${FileExists} "$HostDir\msx_qmr.dll"
+      MessageBox MB_OK|MB_ICONSTOP "$(UnDllInUse)" /SD IDOK
+      SetErrorLevel 2
+      Abort
+    ${EndIf}
+  ${EndIf}
+
+  !insertmacro RemoveShortcuts
+  !insertmacro RemoveProgramFiles "$INSTDIR"
+
   SetRegView 32
   DeleteRegKey HKLM "${UNINSTKEY}"
-  ${If} ${FileExists} "$INSTDIR\msx_qmr.ini"
+  ${If} ${FileExists} "$HostDir\msx_qmr.ini"
     DetailPrint "$(UnSettingsKept)"
   ${EndIf}
 SectionEnd

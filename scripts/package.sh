@@ -55,7 +55,7 @@ mkdir -p "$out"
 setup=$out/msx_qmr-$version-setup.exe
 echo "package: building $(basename "$setup")"
 makensis -V2 -WX -INPUTCHARSET UTF8 -DVERSION="$version" -DDLL="$root/build/win32/msx_qmr.dll" \
-  -DGUIDE_DIR="$root/build/guide-html" \
+  -DTESTER="$root/build/win32/msxhost.exe" -DGUIDE_DIR="$root/build/guide-html" \
   -DOUTFILE="$setup" packaging/setup.nsi
 [ "$only" = setup ] && exit 0
 
