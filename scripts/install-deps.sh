@@ -3,7 +3,8 @@
 # chain and test libraries, the MinGW-w64 cross compilers, Wine (64-bit, and
 # 32-bit through qemu-user where the kernel cannot run 32-bit programs), and
 # the Russian locale that the code-page tests use, a virtual X display
-# with a screenshot tool for the window checks, NSIS for the setup program,
+# with a screenshot tool and xdotool (the setup check walks the setup's
+# pages) for the window checks, NSIS for the setup program,
 # clang with its libFuzzer and sanitizer runtimes for the fuzz targets,
 # rsvg-convert to render the guide's charts to PNG, and pandoc to make the
 # guide's web pages. Debian packages only.
@@ -15,7 +16,7 @@ have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok
 for p in cmake ninja-build g++ python3 python3-mpmath libgtest-dev googletest libbenchmark-dev \
          g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 \
          wine wine64 nsis locales qemu-user xvfb imagemagick clang libclang-rt-14-dev librsvg2-bin \
-         pandoc; do
+         pandoc xdotool; do
   have_pkg "$p" || need+=("$p")
 done
 
