@@ -2,7 +2,10 @@
 # Builds the release into out/package/:
 #
 #   msx_qmr-1.8.0.11-setup.exe          the setup program (NSIS, English and
-#                                       Russian) with the 32-bit msx_qmr.dll
+#                                       Russian): the 32-bit msx_qmr.dll into
+#                                       the host's folder; the guides, the
+#                                       32-bit tester with the bundled prices
+#                                       and the notes into a program folder
 #   msx_qmr-1.8.0.11-win32-for-metastock.zip
 #                                       the product for installing by hand:
 #                                       msx_qmr.dll (32-bit), the formula
@@ -70,25 +73,13 @@ stage() {
   cp "$@" "$dir/"
   cp build/guide-html/guide.html build/guide-html/guide.ru.html "$dir/"
   cp data/goog-daily.csv data/goog-weekly.csv data/synthetic-5min.csv data/formulas.txt "$dir/data/"
-  for f in docs/INSTALL.txt LICENSE.txt CHANGELOG.txt docs/msx_qmr.ini.example; do
-    notepad_text "$f" "$dir/$(basename "$f")"
+  # For Notepad: CR LF, and a byte order mark where a file holds more than
+  # ASCII; the settings example, read in the ANSI code page once copied to
+  # msx_qmr.ini, must be ASCII and gets none (packaging/windows-text.sh).
+  for f in docs/INSTALL.txt LICENSE.txt CHANGELOG.txt; do
+    packaging/windows-text.sh "$f" "$dir/$(basename "$f")"
   done
-}
-# notepad_text FILE COPY: FILE as Notepad reads it: CR LF line ends, and a
-# byte order mark where it holds anything beyond ASCII, without which an
-# older Notepad reads UTF-8 in the ANSI code page. The settings example gets
-# no mark: copied to msx_qmr.ini, the mark would hide its first section from
-# the library, which reads the file in the ANSI code page, so it must be ASCII.
-notepad_text() {
-  if ! LC_ALL=C grep -q '[^[:print:][:space:]]' "$1"; then
-    sed 's/\r$//; s/$/\r/' "$1" > "$2"
-  elif [ "$(basename "$1")" = msx_qmr.ini.example ]; then
-    echo "package: $1 holds characters beyond ASCII; the library reads its copy in the" \
-      "ANSI code page: write it in ASCII" >&2
-    exit 1
-  else
-    { printf '\xef\xbb\xbf'; sed 's/\r$//; s/$/\r/' "$1"; } > "$2"
-  fi
+  packaging/windows-text.sh --ansi docs/msx_qmr.ini.example "$dir/msx_qmr.ini.example"
 }
 stage "msx_qmr-$version-win32-for-metastock" build/win32/msx_qmr.dll build/win32/msxhost.exe
 stage "msx_qmr-$version-win64-test-build" build/win64/msx_qmr.dll build/win64/msxhost.exe
