@@ -1,7 +1,9 @@
 // The tester's charts as a reader sees them: which pane each result lands
-// in, candles, zero lines, and time labels that suit the bars on view.
+// in and its unit, candles, zero lines, reversal lines as steps, the caption,
+// and time labels that suit the bars on view.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -28,8 +30,21 @@ struct PaneCase {
   std::vector<std::string> options;
   int panes;  // the price pane and one per result with a scale of its own
   bool candles;
+  std::string units;     // the panes' units from the top, "|" between
   std::string csv = {};  // the bars, when not the bundled prices
 };
+
+// The texts of the elements of a class, "|" between.
+std::string TextsOf(const std::string& svg, const std::string& cls) {
+  std::string texts;
+  const std::string tag = "class=\"" + cls + "\"";
+  for (std::size_t at = svg.find(tag); at != std::string::npos; at = svg.find(tag, at + 1)) {
+    const std::size_t open = svg.find('>', at) + 1;
+    if (!texts.empty()) texts += '|';
+    texts += svg.substr(open, svg.find('<', open) - open);
+  }
+  return texts;
+}
 
 class ChartPanes : public ::testing::TestWithParam<PaneCase> {};
 
@@ -51,6 +66,7 @@ TEST_P(ChartPanes, PriceResultsOverThePriceOscillatorsBelowWithAZeroLine) {
   EXPECT_EQ(Count(chart, "class=\"pane\""), GetParam().panes);
   EXPECT_EQ(Count(chart, "class=\"zero\""), GetParam().panes - 1);
   EXPECT_EQ(Count(chart, "class=\"candles\""), GetParam().candles ? 1 : 0);
+  EXPECT_EQ(TextsOf(chart, "unit"), GetParam().units);
   EXPECT_EQ(chart.find("<script"), std::string::npos);
   for (const std::string& f : GetParam().formulas)
     EXPECT_NE(chart.find(">" + f + "<"), std::string::npos) << f;  // in the legend
@@ -58,33 +74,66 @@ TEST_P(ChartPanes, PriceResultsOverThePriceOscillatorsBelowWithAZeroLine) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ChartPanes,
-    ::testing::Values(PaneCase{{"NRTR(C, 2)"}, {}, 1, true},
-                      PaneCase{{"CER(C, 10)"}, {}, 2, true},
-                      PaneCase{{"RENKO_WATR(C, 2, 10, Auto)"}, {}, 1, true},
+    ::testing::Values(PaneCase{{"NRTR(C, 2)"}, {}, 1, true, "price"},
+                      PaneCase{{"CER(C, 10)"}, {}, 2, true, "price|%"},
+                      PaneCase{{"RENKO_WATR(C, 2, 10, Auto)"}, {}, 1, true, "price"},
                       PaneCase{{"RENKO_WATR(C, 2, 10, B)", "RENKO_WATR(C, 2, 10, Long)",
                                 "RENKO_WATR(C, 2, 10, 4)"},
                                {},
                                4,
-                               true},
-                      PaneCase{{"NRTR(CER(C, 10), 2)", "NRTR_WATR(C, 14, 2)"}, {}, 2, true},
-                      PaneCase{{"NRTR(C, 2)", "CER(C, 10)"}, {"--pane", "own"}, 3, true},
-                      PaneCase{{"CER(C, 10)"}, {"--pane", "price"}, 1, true},
-                      PaneCase{{"C", "V"},
+                               true,
+                               "price|position|position|position"},
+                      PaneCase{
+                          {"NRTR(CER(C, 10), 2)", "NRTR_WATR(C, 14, 2)"}, {}, 2, true, "price|%"},
+                      PaneCase{{"NRTR(C, 2)", "CER(C, 10)", "Cross(C, Mov(C, 10, S))"},
+                               {"--pane", "own"},
+                               4,
+                               true,
+                               "price|price|%|1 = true"},
+                      PaneCase{{"CER(C, 10)"}, {"--pane", "price"}, 1, true, "price"},
+                      PaneCase{{"C", "V", "C * V"},
                                {},
-                               2,
+                               3,
                                false,
+                               "price|volume",
                                "date,high,low,close,volume\n20240102,2,1,1.5,10\n"
                                "20240103,3,2,2.5,20\n"}));
 
-TEST(Chart, TheTitleNamesTheSecurityAndThePeriod) {
+TEST(Chart, TheTitleNamesTheSecurityThePeriodEveryPaneAndTheWarmUp) {
   const std::string svg = ::testing::TempDir() + "chart_title.svg";
-  ASSERT_EQ(msxhost::RunCommand({"calc", "NRTR(C, 2)", "--data", Data(), "--symbol", "GOOG",
-                                 "--period", "W", "--svg", svg})
+  ASSERT_EQ(msxhost::RunCommand({"calc", "NRTR(C, 2)", "CER(C, 10)", "--data", Data(), "--symbol",
+                                 "GOOG", "--period", "W", "--svg", svg})
                 .exitCode,
             0);
   const std::string chart = msxhost::ReadWholeFile(svg);
   EXPECT_NE(chart.find(">GOOG, weekly</text>"), std::string::npos);
+  EXPECT_EQ(TextsOf(chart, "caption"), "Upper pane: price and NRTR(C, 2). Lower pane: CER(C, 10).");
   EXPECT_NE(chart.find(">2004-08-19 to 2008-10-14, 1047 bars</text>"), std::string::npos);
+  EXPECT_NE(chart.find(">Shaded: warm-up before the first value, pane by pane: 1 bar, 12 bars<"),
+            std::string::npos);
+  EXPECT_EQ(Count(chart, "class=\"warmup\""), 2);
+}
+
+// NRTR(C, 10) over these closes: 114.4 at bars 1 and 2, down to 105.6, 104.5
+// and 99 above the price; flips below at bar 6 (90), rises to 91.8 for bars 7
+// and 8, and flips above at bar 9 (99). Each level is held to the next bar,
+// then steps; at a flip the line breaks instead.
+TEST(Chart, AReversalLineIsStepsBrokenAtEachFlip) {
+  const std::string data = OwnTempPath("chart_flips_", ".csv");
+  const std::string svg = OwnTempPath("chart_flips_", ".svg");
+  msxhost::WriteWholeFile(data,
+                          "date,close\n20240102,100\n20240103,104\n20240104,110\n"
+                          "20240105,96\n20240108,95\n20240109,90\n20240110,100\n"
+                          "20240111,102\n20240112,92\n20240115,90\n");
+  ASSERT_EQ(msxhost::RunCommand({"calc", "NRTR(C, 10)", "--data", data, "--svg", svg}).exitCode, 0);
+  const std::string chart = msxhost::ReadWholeFile(svg);
+  const std::size_t at = chart.find("class=\"reversal\"");
+  ASSERT_NE(at, std::string::npos);
+  const std::size_t d = chart.find(" d=\"", at) + 4;
+  std::string commands;
+  for (char c : chart.substr(d, chart.find('"', d) - d))
+    if (std::isalpha(static_cast<unsigned char>(c))) commands += c;
+  EXPECT_EQ(commands, "MHVHVHVHMHVHMH");  // bars 1, 3, 4, 5, 6 (flip), 7, 9 (flip), its slot
 }
 
 TEST(Chart, BatchDrawsTheFormulasThatRan) {
