@@ -16,7 +16,8 @@ have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok
 for p in cmake ninja-build g++ python3 python3-mpmath libgtest-dev googletest libbenchmark-dev \
          g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 \
          wine wine64 nsis locales qemu-user xvfb imagemagick clang libclang-rt-14-dev librsvg2-bin \
-         pandoc xdotool; do
+         pandoc xdotool python3-pytest python3-numpy python3-pandas python3-venv python3-build \
+         python3-setuptools python3-wheel; do
   have_pkg "$p" || need+=("$p")
 done
 

@@ -156,4 +156,5 @@ for f in faults:
 sys.exit(1 if faults else 0)
 PY
 for top in "$out"/msx_qmr-"$version"-*/; do rm -rf "$top"; done
+scripts/wheels.sh "$out"  # the Python package: a wheel per platform, its library inside
 ls -l "$out"
