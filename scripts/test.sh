@@ -16,6 +16,8 @@
 #     formula outputs of both Windows builds, byte for byte against native;
 #   - the release (scripts/package.sh) and the setup program under Wine:
 #     install, upgrade and uninstall, the settings file kept byte for byte;
+#   - the Python package: its Linux wheel installed into a fresh virtual
+#     environment, its values and files against the tester's (pytest);
 #   - fuzzing: every libFuzzer target (clang, sanitizers) for 30 seconds;
 #   - the checkout's git status as the run found it (tests write only into
 #     their temporary folders and the ignored build and output folders).
@@ -85,6 +87,7 @@ step "win32 DLL: exports, imports, version resource" \
 step "Windows suite: win64 under Wine" tests/windows/run_suite.sh win64
 step "Windows suite: the 32-bit product DLL under Wine" tests/windows/run_suite.sh win32
 step "release: the setup program and the archives" scripts/package.sh
+step "Python package: the Linux wheel in a fresh virtual environment" python/tests/run.sh
 step "Windows suite: the setup program under Wine" tests/windows/run_suite.sh win32 setup
 step "fuzzing: every target for 30 s" scripts/fuzz.sh 30
 
