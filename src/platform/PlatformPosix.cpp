@@ -430,7 +430,8 @@ Status Append(const std::string& path, std::string_view bytes, int64_t* before, 
     text = LineEndAfter(last);
   const std::size_t lineEnd = text.size();
   text.append(bytes);
-  if (before != nullptr) *before = start < 0 ? 0 : static_cast<int64_t>(start) + lineEnd;
+  if (before != nullptr)
+    *before = start < 0 ? 0 : static_cast<int64_t>(start) + static_cast<int64_t>(lineEnd);
   int error = WriteFully(fd, text);
   // Cutting a file shorter is allowed even past a size limit.
   if (error != 0 && start >= 0) (void)::ftruncate(fd, start);
