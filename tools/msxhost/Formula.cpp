@@ -77,8 +77,8 @@ std::string FailureMessage(const std::string& function, const std::string& text)
 class Evaluator {
  public:
   Evaluator(const Chart& chart, const ChartRecords& records, const LoadedLibrary& library,
-            const CallObserver& observer)
-      : chart_(chart), records_(records), library_(library), observer_(observer) {}
+            const CallObserver& observer, const CallRunner& runner)
+      : chart_(chart), records_(records), library_(library), observer_(observer), runner_(runner) {}
 
   // The series a formula stands for. With execute false nothing is called
   // and no array is built: the formula is only checked.
@@ -243,10 +243,15 @@ class Evaluator {
 
     HostResult result;
     const bool reader = function->name == kReadData;
-    if (reader)
-      std::fill(result.array().values().begin(), result.array().values().end(),
-                std::bit_cast<float>(kUntouchedBits));
-    const int32_t rc = library_.Call(function->name, records_.data(), arguments, *result.record());
+    if (reader) result.Reset(std::bit_cast<float>(kUntouchedBits));
+    const auto callOnce = [&] {
+      return library_.Call(function->name, records_.data(), arguments, *result.record());
+    };
+    const auto reset = [&] {
+      result.Reset(reader ? std::bit_cast<float>(kUntouchedBits)
+                          : std::numeric_limits<float>::quiet_NaN());
+    };
+    const int32_t rc = runner_ ? runner_(callOnce, reset) : callOnce();
     if (reader && rc == 0)
       if (std::optional<std::string> notice =
               NoDataFile(result.array(), records_.data(), call.arguments[0].text))
@@ -268,6 +273,7 @@ class Evaluator {
   const ChartRecords& records_;
   const LoadedLibrary& library_;
   const CallObserver& observer_;
+  const CallRunner& runner_;
   std::vector<std::string> notices_;
 };
 
@@ -275,8 +281,8 @@ class Evaluator {
 
 FormulaResult EvaluateFormula(const FormulaNode& formula, const Chart& chart,
                               const ChartRecords& records, const LoadedLibrary& library,
-                              const CallObserver& observer) {
-  Evaluator evaluator(chart, records, library, observer);
+                              const CallObserver& observer, const CallRunner& runner) {
+  Evaluator evaluator(chart, records, library, observer, runner);
   evaluator.Series(formula, /*execute=*/false);
   const std::optional<HostArray> series = evaluator.Series(formula, /*execute=*/true);
   const std::span<const float> values = series->values();

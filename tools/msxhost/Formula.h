@@ -41,6 +41,16 @@ struct LibraryCall {
 // Called once per library call of a calculation, innermost first.
 using CallObserver = std::function<void(const LibraryCall&)>;
 
+// Makes each library call of a calculation in place of the evaluator, with
+// the arguments and the result record ready: `call` calls the function and
+// returns what it returned, `reset` puts the result record back as it was
+// before the first call. What the runner returns is taken as the call's
+// return, with the result record as the last call left it. A benchmark runs
+// the same call several times this way, on arrays already allocated and
+// written once.
+using CallRunner = std::function<int32_t(const std::function<int32_t()>& call,
+                                         const std::function<void()>& reset)>;
+
 // Evaluates a formula over the chart. The whole formula is checked before
 // any function is called; nested calls then run innermost first.
 //
@@ -65,9 +75,11 @@ FormulaResult EvaluateFormula(const std::string& formula, const Chart& chart,
                               const LoadedLibrary& library);
 
 // The same over a parsed formula and records already built from the chart;
-// an observer, when given, sees every library call.
+// an observer, when given, sees every library call, and a runner, when
+// given, makes them.
 FormulaResult EvaluateFormula(const FormulaNode& formula, const Chart& chart,
                               const ChartRecords& records, const LoadedLibrary& library,
-                              const CallObserver& observer = nullptr);
+                              const CallObserver& observer = nullptr,
+                              const CallRunner& runner = nullptr);
 
 }  // namespace msxhost

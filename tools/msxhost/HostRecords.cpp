@@ -74,6 +74,12 @@ HostResult::HostResult()
   std::memset(record_->szExtendedError, 0, sizeof record_->szExtendedError);
 }
 
+void HostResult::Reset(float fill) {
+  std::fill(array_.values().begin(), array_.values().end(), fill);
+  array_.SetRange(0, -1);
+  std::memset(record_->szExtendedError, 0, sizeof record_->szExtendedError);
+}
+
 std::string HostResult::extendedError() const {
   return FieldText(record_->szExtendedError, sizeof record_->szExtendedError);
 }

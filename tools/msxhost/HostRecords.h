@@ -79,6 +79,10 @@ class HostResult {
  public:
   HostResult();
 
+  // Back to that state with every value `fill`: a call's record made ready
+  // again without a new allocation.
+  void Reset(float fill);
+
   msx::ResultRec* record() { return record_.get(); }
   HostArray& array() { return array_; }
   const HostArray& array() const { return array_; }
