@@ -4,12 +4,28 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 #include "common/Checked.h"
 #include "host/MSXStruct.h"
 
 namespace msx {
+
+// top - bottom formed in extended precision and stored as a float, by a
+// float subtraction. The float difference is the exact difference rounded
+// once; the extended one rounds twice, to 64 bits and then to 24, and the
+// two agree: where the exact difference has more than 64 bits the bottom is
+// below 2^-39 of the top, the difference lies within that of the top (a
+// float) and so far from any halfway point between two floats that its
+// 64-bit rounding cannot land on one. Only a difference that is not finite
+// takes the extended way, for its fault (or its infinity) as StoreFloat
+// decides.
+inline float Difference(float top, float bottom) {
+  const float d = top - bottom;
+  if (std::isfinite(d)) [[likely]] return d;
+  return StoreFloat(static_cast<long double>(top) - bottom);
+}
 
 // Writes tr[i] for the bars from to last (none when last < from), each
 // difference formed in extended precision and stored as a float. Every index
@@ -24,7 +40,7 @@ inline void ComputeTrueRange(const HostSeries& high, const HostSeries& low, cons
     const float previous = Operand(close.values[i - 1]);
     const float top = std::max(Operand(high.values[i]), previous);
     const float bottom = std::min(Operand(low.values[i]), previous);
-    tr[i] = StoreFloat(static_cast<long double>(top) - bottom);
+    tr[i] = Difference(top, bottom);
   }
   bars.End();
 }
