@@ -22,9 +22,20 @@ namespace msx {
 // changing any of them.
 // The average from a window's sum: the sum over 1 + 2 + ... + n in extended
 // precision, stored as a double.
+//
+// Below 2^11 weights (windows up to 63 bars) a double division gives the
+// same bits. The extended quotient rounds twice, to 64 bits and then to 53,
+// and differs from the quotient rounded once only when the exact quotient q
+// is not a halfway point h between two doubles but lies within 2^-64 of one
+// (half a unit of its 64th bit). Yet q - h = (sum - w h) / w, and sum and
+// w h are multiples of the smaller of sum's last bit and h's (h has 54
+// bits): |q - h| is at least that unit over w, more than 2^-64 of h while
+// w < 2^11. The sum is a finite double or the same infinity or NaN either
+// way.
 inline double AverageOfSum(double sum, int32_t length) {
   // At most 2,145,092,250 for the longest window.
   const auto weights = static_cast<uint32_t>(uint64_t(length) * (uint64_t(length) + 1) / 2);
+  if (weights < 2048) return sum / static_cast<double>(weights);
   return static_cast<double>(sum / static_cast<long double>(weights));
 }
 
