@@ -19,6 +19,12 @@ namespace msx {
 // trees answer "how many below and with what sum of times" in O(log N), N
 // the number of distinct prices. Everything is whole numbers, so t comes out
 // exact: the very number the sorted window gives (see JTPO).
+//
+// T itself outgrows 32 bits (300 times 65,500 times 600), but only 4t is
+// wanted, and |4t| is at most n^3 < 2^25. T and 4t are worked out with
+// additions, subtractions and multiplications alone, so they are kept modulo
+// 2^32 (unsigned 32-bit words, which wrap): the word 4t ends with is the
+// number itself. A 32-bit processor then needs no 64-bit work a bar.
 class JtpoRankTrees {
  public:
   // Orders the prices of bars from to to (no NaN among them). -0 and +0 are
@@ -39,8 +45,8 @@ class JtpoRankTrees {
     const Node below = Below(r);
     const Node& same = same_[At(r)];
     total_ = {total_.count + 1, total_.time + tau};
-    sum_ += int64_t{tau} * (2 + 2 * below.count + same.count) +
-            2 * int64_t{total_.time - tau - below.time - same.time} + same.time;
+    sum_ += Word(tau) * Word(2 + 2 * below.count + same.count) +
+            2 * Word(total_.time - tau - below.time - same.time) + Word(same.time);
     Update(r, 1, tau);
   }
   void Remove(int32_t b) {
@@ -50,20 +56,22 @@ class JtpoRankTrees {
     total_ = {total_.count - 1, total_.time - tau};
     const Node below = Below(r);
     const Node& same = same_[At(r)];
-    sum_ -= int64_t{tau} * (2 + 2 * below.count + same.count) +
-            2 * int64_t{total_.time - below.time - same.time} + same.time;
+    sum_ -= Word(tau) * Word(2 + 2 * below.count + same.count) +
+            2 * Word(total_.time - below.time - same.time) + Word(same.time);
   }
 
   // 4t = sum of (twice rank - (n + 1)) (2 k - (n + 1)) over the window's
   // times k = 1..n of the n prices ending at bar newest: with k = tau - base
   // and the twice ranks summing to n (n + 1), 2 (T - base n (n + 1)) - n (n + 1)^2.
-  int64_t FourT(int32_t newest, int32_t n) const {
-    const int64_t base = int64_t{newest} - from_ - n;
-    const int64_t ranks = int64_t{n} * (n + 1);
-    return 2 * (sum_ - base * ranks) - ranks * (n + 1);
+  int32_t FourT(int32_t newest, int32_t n) const {
+    const Word base = Word(newest - from_ - n);
+    const Word ranks = Word(n) * Word(n + 1);
+    return static_cast<int32_t>(2 * (sum_ - base * ranks) - ranks * Word(n + 1));
   }
 
  private:
+  using Word = uint32_t;  // a whole number modulo 2^32
+
   static size_t At(int32_t i) { return static_cast<size_t>(i); }
 
   struct Node {
@@ -134,7 +142,7 @@ class JtpoRankTrees {
   std::unique_ptr<Node[]> same_;      // the window's prices equal to each
   int32_t distinct_ = 0;
   Node total_{0, 0};
-  int64_t sum_ = 0;  // T
+  Word sum_ = 0;  // T modulo 2^32
 };
 
 }  // namespace msx

@@ -108,7 +108,7 @@ class RankWindow {
     for (int32_t k = 1; k <= n_; ++k) sum += (twiceRank_[k] - twiceMean) * (2 * k - twiceMean);
     return Correlation(sum);
   }
-  double Correlation(int64_t fourT) const {
+  double Correlation(int32_t fourT) const {
     return rankScale_ * (static_cast<double>(fourT) * 0.25);
   }
 
