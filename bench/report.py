@@ -279,7 +279,8 @@ def product_section(path, w):
       f"the native library, the win64 DLL and the 32-bit product DLL under Wine, over 65,500 "
       f"bars made from `data/goog-daily.csv`, on {info['cpu']}. The targets took turns for "
       f"{info['rounds']} rounds of 3 calls a formula; each figure is the fastest call (wall "
-      f"clock, the whole chart calculation of the tester). Load average (1, 5, 15 minutes): "
+      f"clock, the library's calls alone: their arrays and records allocated and written "
+      f"before the timing and used again by every call). Load average (1, 5, 15 minutes): "
       f"{info['load']}. The results of every target timed are bit-identical (their digests).")
     timed = all(r[3] == r[3] for r in rows)  # NaN: the product was not timed
     if info.get("win32 emulated") == "yes":
