@@ -82,32 +82,53 @@ inline double WeightedAverage(const float* x, int32_t i, int64_t n) {
 // range). A value that is not finite gives no grid.
 class ExactGrid {
  public:
-  ExactGrid() = default;
-  ExactGrid(const float* x, int32_t from, int32_t to) {
-    int32_t lowest = 1000;  // exponent of u
-    uint32_t largest = 0;   // bits of the largest magnitude
-    for (int32_t k = from; k <= to; ++k) {
-      const uint32_t bits = std::bit_cast<uint32_t>(x[k]) & 0x7FFFFFFFu;
-      if (bits == 0) continue;
+  // The grid gathered one value at a time, so that the pass that writes
+  // the values can take it on the way.
+  class Scan {
+   public:
+    void Add(float value) {
+      const uint32_t bits = std::bit_cast<uint32_t>(value) & 0x7FFFFFFFu;
+      if (bits == 0) return;
       const uint32_t biased = bits >> 23;
-      if (biased == 0xFF) return;  // an infinity or a NaN
-      largest = std::max(largest, bits);
+      if (biased == 0xFF) [[unlikely]] {  // an infinity or a NaN
+        finite_ = false;
+        return;
+      }
+      largest_ = std::max(largest_, bits);
       const uint32_t mantissa = biased ? (bits & 0x7FFFFFu) | 0x800000u : bits;
       const int32_t exponent = static_cast<int32_t>(biased ? biased : 1) - 150;
-      lowest = std::min(lowest, exponent + std::countr_zero(mantissa));
+      lowest_ = std::min(lowest_, exponent + std::countr_zero(mantissa));
     }
-    if (largest == 0) {  // every value 0: every sum is 0, exactly
-      maxUnits_ = 0;
-      return;
+
+    ExactGrid Grid() const {
+      ExactGrid grid;
+      if (!finite_) return grid;
+      if (largest_ == 0) {  // every value 0: every sum is 0, exactly
+        grid.maxUnits_ = 0;
+        return grid;
+      }
+      const uint32_t biased = largest_ >> 23;
+      uint32_t mantissa = biased ? (largest_ & 0x7FFFFFu) | 0x800000u : largest_;
+      int32_t shift = static_cast<int32_t>(biased ? biased : 1) - 150 - lowest_;
+      const int zeros = std::countr_zero(mantissa);
+      mantissa >>= zeros;
+      shift += zeros;  // not below 0: u divides the largest value too
+      if (shift + static_cast<int32_t>(std::bit_width(mantissa)) > 53) return grid;
+      grid.maxUnits_ = static_cast<int64_t>(uint64_t{mantissa} << shift);
+      return grid;
     }
-    const uint32_t biased = largest >> 23;
-    uint32_t mantissa = biased ? (largest & 0x7FFFFFu) | 0x800000u : largest;
-    int32_t shift = static_cast<int32_t>(biased ? biased : 1) - 150 - lowest;
-    const int zeros = std::countr_zero(mantissa);
-    mantissa >>= zeros;
-    shift += zeros;  // not below 0: u divides the largest value too
-    if (shift + static_cast<int32_t>(std::bit_width(mantissa)) > 53) return;
-    maxUnits_ = static_cast<int64_t>(uint64_t{mantissa} << shift);
+
+   private:
+    int32_t lowest_ = 1000;  // exponent of u
+    uint32_t largest_ = 0;   // bits of the largest magnitude
+    bool finite_ = true;
+  };
+
+  ExactGrid() = default;  // no grid
+  ExactGrid(const float* x, int32_t from, int32_t to) {
+    Scan scan;
+    for (int32_t k = from; k <= to; ++k) scan.Add(x[k]);
+    *this = scan.Grid();
   }
 
   // Whether every window of n terms of the scanned values sums exactly.
@@ -168,13 +189,12 @@ enum class WindowSums { kRunningWhereExact, kChainOnly };
 // running sum in O(1); elsewhere runs of bars with one length have their
 // chains formed eight at a time. Returns the number of bars that took the
 // running sum.
+//
+// The grid, when given, must be ExactGrid(x, 1, last) (a caller that wrote
+// x may have gathered it on the way).
 template <class WindowOf, class SameWindow, class Step>
-int32_t ForEachWeightedAverage(const float* x, int32_t first, int32_t last, WindowOf windowOf,
-                               SameWindow sameWindow, Step step,
-                               WindowSums sums = WindowSums::kRunningWhereExact) {
-  const ExactGrid grid = sums == WindowSums::kRunningWhereExact && first <= last
-                             ? ExactGrid(x, 1, std::min(last, kMaxIndex))
-                             : ExactGrid();
+int32_t ForEachWeightedAverage(const ExactGrid& grid, const float* x, int32_t first, int32_t last,
+                               WindowOf windowOf, SameWindow sameWindow, Step step) {
   RunningWindowSum running;
   int32_t runningBars = 0;
   int64_t checkedLength = -1;  // the last length asked of the grid, and its answer
@@ -209,6 +229,16 @@ int32_t ForEachWeightedAverage(const float* x, int32_t first, int32_t last, Wind
     for (int b = 0; b < count; ++b, ++i) step(i, averages[b]);
   }
   return runningBars;
+}
+
+template <class WindowOf, class SameWindow, class Step>
+int32_t ForEachWeightedAverage(const float* x, int32_t first, int32_t last, WindowOf windowOf,
+                               SameWindow sameWindow, Step step,
+                               WindowSums sums = WindowSums::kRunningWhereExact) {
+  const ExactGrid grid = sums == WindowSums::kRunningWhereExact && first <= last
+                             ? ExactGrid(x, 1, std::min(last, kMaxIndex))
+                             : ExactGrid();
+  return ForEachWeightedAverage(grid, x, first, last, windowOf, sameWindow, step);
 }
 
 }  // namespace msx

@@ -97,7 +97,11 @@ BarRange ComputeNrtrWatr(const HostSeries& close, const HostSeries& length,
   const BarRange prices = CommonRange(high, low, close);
   const int32_t last = std::min({prices.last, length.last, multiplier.last});
   if (prices.first < 0 || last < 0) RaiseFault(kRangeCheckError);
-  ComputeTrueRange(high, low, close, int64_t{prices.first} + 1, last, tr.get());
+  // The true ranges' grid taken as they are written; the values below the
+  // first true range are the cleared zeros, which the grid skips.
+  ExactGrid::Scan gridScan;
+  ComputeTrueRange(high, low, close, int64_t{prices.first} + 1, last, tr.get(),
+                   [&gridScan](float value) { gridScan.Add(value); });
 
   // The line starts where the first window fits, and not before the length
   // and multiplier series hold data.
@@ -112,7 +116,7 @@ BarRange ComputeNrtrWatr(const HostSeries& close, const HostSeries& length,
   const float* m = multiplier.values;
   WindowLength windowLength;
   ForEachWeightedAverage(
-      tr.get(), s, last, [&](int32_t i) { return windowLength(n[i]); },
+      gridScan.Grid(), tr.get(), s, last, [&](int32_t i) { return windowLength(n[i]); },
       [&](int32_t i, int32_t j) { return n[j] == n[i]; },
       [&](int32_t i, double average) {
         const VolatilityLines lines{static_cast<long double>(Operand(m[i])) * average};

@@ -28,21 +28,30 @@ inline float Difference(float top, float bottom) {
 }
 
 // Writes tr[i] for the bars from to last (none when last < from), each
-// difference formed in extended precision and stored as a float. Every index
-// read or written must lie in 0 to 65499: a range fault at the first that
-// does not, so a caller that comes back has last inside the arrays. A NaN
-// price is an invalid operation.
-inline void ComputeTrueRange(const HostSeries& high, const HostSeries& low, const HostSeries& close,
-                             int64_t from, int32_t last, float* tr) {
+// difference formed in extended precision and stored as a float, and hands
+// each value to written(value) in order. Every index read or written must
+// lie in 0 to 65499: a range fault at the first that does not, so a caller
+// that comes back has last inside the arrays. A NaN price is an invalid
+// operation.
+template <class Written>
+void ComputeTrueRange(const HostSeries& high, const HostSeries& low, const HostSeries& close,
+                      int64_t from, int32_t last, float* tr, Written written) {
   if (last < from) return;
   const HostBars bars(CheckedIndex(from - 1) + 1, last);
   for (int32_t i = bars.first; i <= bars.stop; ++i) {
     const float previous = Operand(close.values[i - 1]);
     const float top = std::max(Operand(high.values[i]), previous);
     const float bottom = std::min(Operand(low.values[i]), previous);
-    tr[i] = Difference(top, bottom);
+    const float value = Difference(top, bottom);
+    tr[i] = value;
+    written(value);
   }
   bars.End();
+}
+
+inline void ComputeTrueRange(const HostSeries& high, const HostSeries& low, const HostSeries& close,
+                             int64_t from, int32_t last, float* tr) {
+  ComputeTrueRange(high, low, close, from, last, tr, [](float) {});
 }
 
 }  // namespace msx
