@@ -168,6 +168,25 @@ class RunningWindowSum {
     return AverageOfSum(weighted_, n);
   }
 
+  // Bars i to i + kBars - 1 at once, one window length: the same sums as
+  // Next's, kept in locals from bar to bar.
+  template <int kBars>
+  void NextBlock(const float* x, int32_t i, int32_t n, double* out) {
+    out[0] = Next(x, i, n);
+    double weighted = weighted_;
+    double plain = plain_;
+    const double weight = n;
+    for (int b = 1; b < kBars; ++b) {
+      const double newest = x[i + b];
+      weighted = weighted - plain + weight * newest;
+      plain = plain - x[i + b - n] + newest;
+      out[b] = AverageOfSum(weighted, n);
+    }
+    weighted_ = weighted;
+    plain_ = plain;
+    bar_ = i + kBars - 1;
+  }
+
  private:
   int32_t bar_ = -2;
   int32_t length_ = 0;
@@ -187,8 +206,9 @@ enum class WindowSums { kRunningWhereExact, kChainOnly };
 // asking windowOf, that bar j has bar i's window length. Where the values
 // x[1..last] share a grid fine enough for a window length, its bars take the
 // running sum in O(1); elsewhere runs of bars with one length have their
-// chains formed eight at a time. Returns the number of bars that took the
-// running sum.
+// chains formed eight at a time. Either way a run of eight bars with one
+// length has its averages worked out before their steps. Returns the number
+// of bars that took the running sum.
 //
 // The grid, when given, must be ExactGrid(x, 1, last) (a caller that wrote
 // x may have gathered it on the way).
@@ -209,6 +229,20 @@ int32_t ForEachWeightedAverage(const ExactGrid& grid, const float* x, int32_t fi
         exact = grid.Holds(n);
       }
       if (exact) {
+        // Eight bars of one length inside the arrays: their sums one after
+        // the other in a loop of their own, where the running sums stay in
+        // registers and the divisions overlap, then their steps.
+        int count = 0;
+        if (last - i >= kBlock - 1 && i <= kMaxIndex - (kBlock - 1)) {
+          count = 1;
+          while (count < kBlock && sameWindow(i, i + count)) ++count;
+        }
+        if (count == kBlock) {
+          running.NextBlock<kBlock>(x, i, static_cast<int32_t>(n), averages);
+          for (int b = 0; b < kBlock; ++b, ++i) step(i, averages[b]);
+          runningBars += kBlock;
+          continue;
+        }
         CheckedIndex(i);
         step(i, running.Next(x, i, static_cast<int32_t>(n)));
         ++runningBars;
