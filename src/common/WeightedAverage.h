@@ -206,15 +206,18 @@ enum class WindowSums { kRunningWhereExact, kChainOnly };
 // asking windowOf, that bar j has bar i's window length. Where the values
 // x[1..last] share a grid fine enough for a window length, its bars take the
 // running sum in O(1); elsewhere runs of bars with one length have their
-// chains formed eight at a time. Either way a run of eight bars with one
-// length has its averages worked out before their steps. Returns the number
-// of bars that took the running sum.
+// chains formed eight at a time, their averages worked out before their
+// steps. Returns the number of bars that took the running sum.
 //
 // The grid, when given, must be ExactGrid(x, 1, last) (a caller that wrote
-// x may have gathered it on the way).
-template <class WindowOf, class SameWindow, class Step>
+// x may have gathered it on the way). With kRunningBlock 8, runs of eight
+// bars with one length take their running sums before their steps too,
+// which pays where the steps are light (NRTR_WATR) and not where they are
+// not (RENKO_WATR).
+template <int kRunningBlock = 1, class WindowOf, class SameWindow, class Step>
 int32_t ForEachWeightedAverage(const ExactGrid& grid, const float* x, int32_t first, int32_t last,
                                WindowOf windowOf, SameWindow sameWindow, Step step) {
+  static_assert(kRunningBlock == 1 || kRunningBlock == 8);
   RunningWindowSum running;
   int32_t runningBars = 0;
   int64_t checkedLength = -1;  // the last length asked of the grid, and its answer
@@ -233,7 +236,7 @@ int32_t ForEachWeightedAverage(const ExactGrid& grid, const float* x, int32_t fi
         // the other in a loop of their own, where the running sums stay in
         // registers and the divisions overlap, then their steps.
         int count = 0;
-        if (last - i >= kBlock - 1 && i <= kMaxIndex - (kBlock - 1)) {
+        if (kRunningBlock == kBlock && last - i >= kBlock - 1 && i <= kMaxIndex - (kBlock - 1)) {
           count = 1;
           while (count < kBlock && sameWindow(i, i + count)) ++count;
         }

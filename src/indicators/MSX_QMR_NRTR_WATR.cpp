@@ -115,7 +115,7 @@ BarRange ComputeNrtrWatr(const HostSeries& close, const HostSeries& length,
   const float* n = length.values;
   const float* m = multiplier.values;
   WindowLength windowLength;
-  ForEachWeightedAverage(
+  ForEachWeightedAverage</*kRunningBlock=*/8>(
       gridScan.Grid(), tr.get(), s, last, [&](int32_t i) { return windowLength(n[i]); },
       [&](int32_t i, int32_t j) { return n[j] == n[i]; },
       [&](int32_t i, double average) {
