@@ -15,8 +15,14 @@ extern const FunctionTable kJtpoTable;
 inline constexpr int32_t kJtpoMaxWindow = 300;
 
 // The shortest window whose t is kept by rank trees in O(log N) a bar;
-// shorter ones correct each rank in O(n), which is faster there.
+// shorter ones correct each rank in O(n), which is faster there. A 32-bit
+// processor, with half the registers for the trees' walks, gains from the
+// trees only from longer windows on.
+#if defined(__i386__)
+inline constexpr int32_t kJtpoRankTreeWindow = 16;
+#else
 inline constexpr int32_t kJtpoRankTreeWindow = 10;
+#endif
 
 // Computes, on every bar from the later of the first valid indexes of close
 // and price to the last valid index of close (narrowed to price's when price
