@@ -161,6 +161,10 @@ class Parser {
     if (c == '"') return ParseString();
     if (IsDigit(c) || c == '.' || c == '+' || c == '-') return ParseNumber();
     if (IsNameStart(c)) {
+      // "not" after another operator ("C > not X", "A - not B") is the word
+      // operator, as at the start of a formula: never a name that a
+      // formula written out again would read as the operator.
+      if (AtWord("not")) return ParseNot(depth + 1);
       if (AtWord("and") || AtWord("or"))
         Fail(pos_, Cat("expected a value before '",
                        ToLower(text_.substr(pos_, AtWord("or") ? 2 : 3)), "'"));
