@@ -4,9 +4,10 @@
 // one; the result is the moving average of their difference.
 #include "indicators/MSX_QMR_CER.h"
 
-#include <memory>
+#include <algorithm>
 
 #include "common/HostCall.h"
+#include "common/WorkMemory.h"
 
 namespace msx {
 namespace {
@@ -83,9 +84,11 @@ BarRange ComputeCer(const HostSeries& price, float length, const HostSeries& hos
   if (last < 0) RaiseFault(kRangeCheckError);
 
   // The difference series, each value already divided by n (the one form in
-  // which the average reads it); cleared, so the first windows average zeros
-  // for the bars before s.
-  const std::unique_ptr<long double[]> q(new long double[kMaxBars]());
+  // which the average reads it). Pass one writes the bars from s on; the
+  // bars before s are cleared, so the first windows average zeros for them.
+  const WorkMemory memory(sizeof(long double) * kMaxBars);
+  long double* const q = memory.As<long double>();
+  std::fill_n(q, std::min(s, kMaxBars), 0.0L);
 
   const SeriesIn close(hostClose.values);
   double mid = StoreDouble((static_cast<long double>(close[s - 1]) + close[s - 2]) / 2);
@@ -125,7 +128,7 @@ BarRange ComputeCer(const HostSeries& price, float length, const HostSeries& hos
   } else if (n < 0) {
     if (s <= end) RaiseFault(kRangeCheckError);
   } else {
-    SimpleAverages(q.get(), s, end, n, out);
+    SimpleAverages(q, s, end, n, out);
   }
   if (failed) throw fault;
   return {s, last};

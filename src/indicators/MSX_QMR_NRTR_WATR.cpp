@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <memory>
 
 #include "common/HostCall.h"
 #include "common/WeightedAverage.h"
@@ -89,18 +88,18 @@ constinit const FunctionTable kNrtrWatrTable{
 BarRange ComputeNrtrWatr(const HostSeries& close, const HostSeries& length,
                          const HostSeries& multiplier, const HostSeries& high,
                          const HostSeries& low, float* out) {
-  // Cleared, so that a window reaching below the true range's first bar
-  // (a length series that starts before the prices) reads zeros.
-  const std::unique_ptr<float[]> tr(new float[kMaxBars]());
   const int32_t windowStart = WindowStart(length);
 
   const BarRange prices = CommonRange(high, low, close);
+  // Zeros below the first true range, where a window of a length series
+  // that starts before the prices reaches.
+  const TrueRanges tr(int64_t{prices.first} + 1);
   const int32_t last = std::min({prices.last, length.last, multiplier.last});
   if (prices.first < 0 || last < 0) RaiseFault(kRangeCheckError);
   // The true ranges' grid taken as they are written; the values below the
   // first true range are the cleared zeros, which the grid skips.
   ExactGrid::Scan gridScan;
-  ComputeTrueRange(high, low, close, int64_t{prices.first} + 1, last, tr.get(),
+  ComputeTrueRange(high, low, close, int64_t{prices.first} + 1, last, tr.values(),
                    [&gridScan](float value) { gridScan.Add(value); });
 
   // The line starts where the first window fits, and not before the length
@@ -116,7 +115,7 @@ BarRange ComputeNrtrWatr(const HostSeries& close, const HostSeries& length,
   const float* m = multiplier.values;
   WindowLength windowLength;
   ForEachWeightedAverage</*kRunningBlock=*/8>(
-      gridScan.Grid(), tr.get(), s, last, [&](int32_t i) { return windowLength(n[i]); },
+      gridScan.Grid(), tr.values(), s, last, [&](int32_t i) { return windowLength(n[i]); },
       [&](int32_t i, int32_t j) { return n[j] == n[i]; },
       [&](int32_t i, double average) {
         const VolatilityLines lines{static_cast<long double>(Operand(m[i])) * average};

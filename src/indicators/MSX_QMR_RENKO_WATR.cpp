@@ -6,7 +6,6 @@
 #include "indicators/MSX_QMR_RENKO_WATR.h"
 
 #include <cstring>
-#include <memory>
 
 #include "common/HostCall.h"
 #include "common/WeightedAverage.h"
@@ -100,8 +99,8 @@ BarRange ComputeRenkoWatr(const HostSeries& close, float multiplier, float smoot
   const int32_t n = RoundToInt32(smooth);
   if (n < 1) RaiseFault(kSmoothingNotAboveZero);
 
-  const std::unique_ptr<float[]> tr(new float[kMaxBars]());
-  ComputeTrueRange(chart.high, chart.low, close, int64_t{first} + 1, last, tr.get());
+  const TrueRanges tr(int64_t{first} + 1);
+  ComputeTrueRange(chart.high, chart.low, close, int64_t{first} + 1, last, tr.values());
 
   const int32_t s = CheckedIndex(int64_t{first} + 1 + n);
   const BarRange range{s + 2, last};
@@ -111,7 +110,7 @@ BarRange ComputeRenkoWatr(const HostSeries& close, float multiplier, float smoot
   Bricks bricks(Operand(chart.high.values[s]), Operand(chart.low.values[s]), k);
   const float* c = close.values;
   ForEachWeightedAverage(
-      tr.get(), s + 1, last, [n](int32_t) { return n; }, [](int32_t, int32_t) { return true; },
+      tr.values(), s + 1, last, [n](int32_t) { return n; }, [](int32_t, int32_t) { return true; },
       [&](int32_t i, double average) {
         bricks.Close(Operand(c[i]), average);
         const bool rising = bricks.rising();

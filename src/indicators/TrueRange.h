@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "common/Checked.h"
+#include "common/WorkMemory.h"
 #include "host/MSXStruct.h"
 
 namespace msx {
@@ -26,6 +27,21 @@ inline float Difference(float top, float bottom) {
   if (std::isfinite(d)) [[likely]] return d;
   return StoreFloat(static_cast<long double>(top) - bottom);
 }
+
+// The array of a call's true ranges, one a bar of the host's arrays, in work
+// memory kept from call to call. The bars below from, where the true ranges
+// start, are cleared: a window reaching below the first true range reads
+// zeros. ComputeTrueRange writes the rest, up to the last bar read.
+class TrueRanges {
+ public:
+  explicit TrueRanges(int64_t from) : memory_(sizeof(float) * kMaxBars) {
+    std::fill_n(values(), std::clamp<int64_t>(from, 0, kMaxBars), 0.0f);
+  }
+  float* values() const { return memory_.As<float>(); }
+
+ private:
+  WorkMemory memory_;
+};
 
 // Writes tr[i] for the bars from to last (none when last < from), each
 // difference formed in extended precision and stored as a float, and hands
