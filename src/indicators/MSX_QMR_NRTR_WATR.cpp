@@ -60,14 +60,22 @@ class WindowLength {
 
 // The first bar whose window fits after the start of the length series: a
 // bar whose window would reach before that start moves it on by its length.
+// A bar with the length of the bar before cannot move it further (its
+// window ends a bar later, and the start it would move to is the one the
+// bar before gave), so runs of one length are passed over.
 int32_t WindowStart(const HostSeries& length) {
-  const SeriesIn n(length.values);
+  const HostBars bars(length.first, length.last);
   int64_t start = length.first;
   WindowLength windowLength;
-  for (int64_t j = length.first; j <= length.last; ++j) {
-    const uint32_t window = windowLength(n[j]);
-    if (j - window < start) start = std::max(start, int64_t{length.first} + window);
+  float previous = std::numeric_limits<float>::quiet_NaN();
+  for (int32_t j = bars.first; j <= bars.stop; ++j) {
+    const float raw = length.values[j];
+    if (raw == previous) continue;
+    previous = raw;
+    const uint32_t window = windowLength(raw);
+    if (j - int64_t{window} < start) start = std::max(start, int64_t{length.first} + window);
   }
+  bars.End();
   if (start > std::numeric_limits<int32_t>::max()) RaiseFault(kRangeCheckError);
   return static_cast<int32_t>(start);
 }
@@ -118,7 +126,10 @@ BarRange ComputeNrtrWatr(const HostSeries& close, const HostSeries& length,
       gridScan.Grid(), tr.values(), s, last, [&](int32_t i) { return windowLength(n[i]); },
       [&](int32_t i, int32_t j) { return n[j] == n[i]; },
       [&](int32_t i, double average) {
-        const VolatilityLines lines{static_cast<long double>(Operand(m[i])) * average};
+        // The multiplier goes to the x87 unit straight from the host's
+        // array: a NaN one needs no check of its own, as every step forms a
+        // line from D, and StoreFloat refuses the NaN line on the same bar.
+        const VolatilityLines lines{static_cast<long double>(m[i]) * average};
         out[i] = reversal.Step(Operand(p[i]), lines);
       });
   return {s, last};
