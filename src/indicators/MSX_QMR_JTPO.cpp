@@ -30,6 +30,7 @@ constexpr const char* kHelpLines[] = {
 // Slots 1..300 of every array are used, as the window's positions are
 // numbered.
 constexpr int32_t kSlots = kJtpoMaxWindow + 1;
+static_assert(kJtpoMaxWindow <= JtpoRankTrees::kMostPrices);
 
 struct Window {
   int32_t size;      // n
@@ -157,7 +158,7 @@ BarRange ComputeJtpo(const HostSeries& close, const HostSeries& price, float len
     int32_t end = b;
     while (end < bars.stop && !std::isnan(price.values[end + 1])) ++end;
     trees = std::make_unique<JtpoRankTrees>(price.values, first, end);
-    for (int32_t k = b - w.size + 1; k <= b; ++k) trees->Add(k);
+    trees->Fill(b, w.size);
   };
   int32_t windowFill = 0;
   bool priceChanged = false;
@@ -175,8 +176,7 @@ BarRange ComputeJtpo(const HostSeries& close, const HostSeries& price, float len
     } else if (windowFill >= w.size) {  // full: stays full
       windowFill = w.size + 1;
       if (trees) {
-        trees->Remove(b - w.size);
-        trees->Add(b);
+        trees->Slide(b, w.size);
         value = StoreFloat(window.Correlation(trees->FourT(b, w.size)));
       } else {
         window.Slide(x);
