@@ -11,6 +11,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "common/WorkMemory.h"
+
 namespace msx {
 
 // Twice the rank of a window's price p is 2 (itself) + 2 for every other
@@ -43,7 +45,10 @@ class JtpoRankTrees {
   // Numbers the prices of bars from to to (no NaN among them) in ascending
   // order. -0 and +0 are one price, as they compare equal.
   JtpoRankTrees(const float* price, int32_t from, int32_t to)
-      : from_(from), bars_(to - from + 1), order_(new int32_t[static_cast<size_t>(bars_)]) {
+      : from_(from),
+        bars_(to - from + 1),
+        orderMemory_(sizeof(int32_t) * static_cast<size_t>(bars_)),
+        order_(orderMemory_.As<int32_t>()) {
     if (!NumberFew(price)) NumberMany(price);
     size_t groups = 0;
     for (size_t top = At(distinct_); levels_ == 0 || top > 0; top >>= kFanBits) {
@@ -246,10 +251,11 @@ class JtpoRankTrees {
   // at a time, skipping the bytes all keys share.
   void NumberMany(const float* price) {
     const auto count = static_cast<size_t>(bars_);
-    const std::unique_ptr<uint32_t[]> keys(new uint32_t[count]);
-    const std::unique_ptr<int32_t[]> spare(new int32_t[count]);
-    int32_t* sorted = order_.get();
-    int32_t* other = spare.get();
+    const WorkMemory keyMemory(sizeof(uint32_t) * count);
+    const WorkMemory spareMemory(sizeof(int32_t) * count);
+    uint32_t* const keys = keyMemory.As<uint32_t>();
+    int32_t* sorted = order_;
+    int32_t* other = spareMemory.As<int32_t>();
     for (size_t k = 0; k < count; ++k) {
       keys[k] = Key(price[from_ + static_cast<int32_t>(k)]);
       sorted[k] = static_cast<int32_t>(k);
@@ -267,7 +273,7 @@ class JtpoRankTrees {
     }
     // sorted lists the bars in ascending price; number the distinct prices
     // into the spare array, then keep them in order_.
-    int32_t* rank = sorted == order_.get() ? other : order_.get();
+    int32_t* rank = sorted == order_ ? other : order_;
     uint32_t previous = 0;
     distinct_ = 0;
     for (size_t k = 0; k < count; ++k) {
@@ -276,15 +282,16 @@ class JtpoRankTrees {
       previous = keys[item];
       rank[item] = distinct_;
     }
-    if (rank != order_.get()) std::copy(rank, rank + count, order_.get());
+    if (rank != order_) std::copy(rank, rank + count, order_);
   }
 
   int32_t from_;
   int32_t bars_;
-  std::unique_ptr<int32_t[]> order_;  // by bar, the number of its price
-  std::unique_ptr<Group[]> groups_;   // the levels' groups, the lowest first
-  size_t levelStart_[8] = {};         // in groups_, by level (8^8 > 65,500 numbers)
-  Word* level_[8] = {};               // by level, its words
+  WorkMemory orderMemory_;
+  int32_t* order_;                   // by bar, the number of its price
+  std::unique_ptr<Group[]> groups_;  // the levels' groups, the lowest first
+  size_t levelStart_[8] = {};        // in groups_, by level (8^8 > 65,500 numbers)
+  Word* level_[8] = {};              // by level, its words
   int32_t levels_ = 0;
   int32_t distinct_ = 0;
   Word total_ = 0;  // the window's word (while it fills)
