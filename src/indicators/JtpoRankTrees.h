@@ -168,19 +168,21 @@ class JtpoRankTrees {
   using Sums = __m128i;
   static Sums NoSums() { return _mm_setzero_si128(); }
   // Adds the group's words before word s, through masks of all ones in the
-  // lanes before s.
+  // lanes before s (made by comparing, which leaves the general registers,
+  // few on a 32-bit processor, to the walk).
   static Sums AddBefore(Sums sums, const Word* group, size_t s) {
-    const auto* mask = reinterpret_cast<const __m128i*>(kBefore + kFan - s);
-    const auto* child = reinterpret_cast<const __m128i*>(group);
-    sums = _mm_add_epi32(sums, _mm_and_si128(_mm_loadu_si128(mask), _mm_load_si128(child)));
-    return _mm_add_epi32(sums, _mm_and_si128(_mm_loadu_si128(mask + 1), _mm_load_si128(child + 1)));
+    const __m128i at = _mm_set1_epi32(static_cast<int>(s));
+    const __m128i low = _mm_cmpgt_epi32(at, _mm_setr_epi32(0, 1, 2, 3));
+    const __m128i high = _mm_cmpgt_epi32(at, _mm_setr_epi32(4, 5, 6, 7));
+    const auto* words = reinterpret_cast<const __m128i*>(group);
+    sums = _mm_add_epi32(sums, _mm_and_si128(low, _mm_load_si128(words)));
+    return _mm_add_epi32(sums, _mm_and_si128(high, _mm_load_si128(words + 1)));
   }
   static Word Total(Sums sums) {
     sums = _mm_add_epi32(sums, _mm_shuffle_epi32(sums, 0x4E));
     sums = _mm_add_epi32(sums, _mm_shuffle_epi32(sums, 0xB1));
     return static_cast<Word>(_mm_cvtsi128_si32(sums));
   }
-  static constexpr Word kBefore[2 * kFan] = {~0u, ~0u, ~0u, ~0u, ~0u, ~0u, ~0u, ~0u};
 #else
   using Sums = Word;
   static Sums NoSums() { return 0; }
