@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <new>
+#include <utility>
 
 namespace msx {
 namespace {
@@ -21,37 +22,72 @@ void DeleteBlock(Header* block) { ::operator delete(block, kAlignment); }
 void* Memory(Header* block) { return block + 1; }
 Header* BlockOf(void* memory) { return static_cast<Header*>(memory) - 1; }
 
-// The blocks kept between calls. A slot is taken and given back by atomic
-// exchange, so calls on several threads never share a block.
+// The blocks kept between calls, under a lock that is held for a few
+// comparisons only (never while memory is allocated or freed), so that calls
+// on several threads never share a block.
 class Kept {
  public:
-  ~Kept() {
-    for (auto& slot : slots_) DeleteBlock(slot.exchange(nullptr));
+  ~Kept() { FreeAll(); }
+
+  void FreeAll() {
+    Header* all[WorkMemory::kKept];
+    {
+      const Lock lock(busy_);
+      for (int k = 0; k < WorkMemory::kKept; ++k) all[k] = std::exchange(blocks_[k], nullptr);
+    }
+    for (Header* block : all) DeleteBlock(block);
   }
 
-  // A kept block of at least bytes, or null. The smaller ones met on the
-  // way are freed: the block about to be made replaces them.
+  // The smallest kept block of at least bytes, or null.
   Header* Take(size_t bytes) {
-    for (auto& slot : slots_) {
-      Header* block = slot.exchange(nullptr, std::memory_order_acquire);
-      if (block == nullptr) continue;
-      if (block->bytes >= bytes) return block;
-      DeleteBlock(block);
-    }
-    return nullptr;
+    const Lock lock(busy_);
+    Header** best = nullptr;
+    for (Header*& block : blocks_)
+      if (block != nullptr && block->bytes >= bytes &&
+          (best == nullptr || block->bytes < (*best)->bytes))
+        best = &block;
+    if (best == nullptr) return nullptr;
+    Header* const taken = *best;
+    *best = nullptr;
+    return taken;
   }
 
-  // Keeps block in a free slot, or frees it when all are taken.
+  // Keeps block in a free place, or in place of the smallest kept block when
+  // that is smaller, freeing the one left over.
   void Give(Header* block) {
-    for (auto& slot : slots_) {
-      Header* empty = nullptr;
-      if (slot.compare_exchange_strong(empty, block, std::memory_order_release)) return;
+    Header* left = block;
+    {
+      const Lock lock(busy_);
+      Header** place = &blocks_[0];
+      for (Header*& kept : blocks_) {
+        if (kept == nullptr) {
+          place = &kept;
+          break;
+        }
+        if (kept->bytes < (*place)->bytes) place = &kept;
+      }
+      if (*place == nullptr || (*place)->bytes < block->bytes) std::swap(left, *place);
     }
-    DeleteBlock(block);
+    DeleteBlock(left);
   }
 
  private:
-  std::atomic<Header*> slots_[WorkMemory::kKept] = {};
+  class Lock {
+   public:
+    explicit Lock(std::atomic_flag& busy) : busy_(busy) {
+      while (busy_.test_and_set(std::memory_order_acquire)) {
+      }
+    }
+    ~Lock() { busy_.clear(std::memory_order_release); }
+    Lock(const Lock&) = delete;
+    Lock& operator=(const Lock&) = delete;
+
+   private:
+    std::atomic_flag& busy_;
+  };
+
+  std::atomic_flag busy_ = ATOMIC_FLAG_INIT;
+  Header* blocks_[WorkMemory::kKept] = {};
 };
 
 Kept& KeptBlocks() {
@@ -68,5 +104,7 @@ WorkMemory::WorkMemory(size_t bytes) {
 }
 
 WorkMemory::~WorkMemory() { KeptBlocks().Give(BlockOf(data_)); }
+
+void WorkMemory::FreeKept() { KeptBlocks().FreeAll(); }
 
 }  // namespace msx

@@ -6,8 +6,9 @@
 // library maps it and unmaps it, on Windows too), so every call would fault
 // its pages in again and have them cleared: on the 32-bit product that cost
 // as much as the computation. A released block is therefore kept and handed
-// to the next call that asks for no more; a few blocks are kept, so that
-// calls running at the same time, or one call's several arrays, each get
+// to the next call that asks for no more (the smallest kept block that will
+// do). Several are kept, the largest ones, so that calls running at the same
+// time, one call's several arrays and the functions of one chart each find
 // their own. The blocks kept are freed when the library unloads.
 #pragma once
 
@@ -31,8 +32,11 @@ class WorkMemory {
     return static_cast<T*>(data_);
   }
 
+  // Frees the blocks kept (the library's unload does so too).
+  static void FreeKept();
+
   // Blocks kept at most between calls.
-  static constexpr int kKept = 4;
+  static constexpr int kKept = 8;
 
  private:
   void* data_;

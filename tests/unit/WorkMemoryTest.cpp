@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -11,22 +12,46 @@ namespace msx {
 namespace {
 
 TEST(WorkMemory, KeepsBlocksForLaterCallsAndNeverSharesOne) {
-  void* first = nullptr;
+  WorkMemory::FreeKept();  // none kept from earlier tests
+  constexpr size_t kMiB = size_t{1} << 20;
+  void* small = nullptr;
+  void* large = nullptr;
   {
-    const WorkMemory m(1 << 20);
-    first = m.As<void>();
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(first) % 64, 0u);
+    const WorkMemory a(kMiB + 17);
+    const WorkMemory b(2 * kMiB);
+    small = a.As<void>();
+    large = b.As<void>();
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(small) % 64, 0u);
   }
   {
-    const WorkMemory smaller(1000);  // the kept block serves a smaller need
-    EXPECT_EQ(smaller.As<void>(), first);
-    const WorkMemory meanwhile(1000);  // held at the same time: a block of its own
-    EXPECT_NE(meanwhile.As<void>(), first);
+    const WorkMemory fits(kMiB + 1);  // the smallest kept block that will do
+    EXPECT_EQ(fits.As<void>(), small);
+    const WorkMemory meanwhile(kMiB + 1);  // held at the same time: another one
+    EXPECT_EQ(meanwhile.As<void>(), large);
   }
   {
-    const WorkMemory larger(4 << 20);  // no kept block is large enough
-    larger.As<char>()[(4 << 20) - 1] = 1;
+    const WorkMemory larger(5 * kMiB);  // no kept block is large enough
+    larger.As<char>()[5 * kMiB - 1] = 1;
   }
+  // With every place taken, a block given back replaces the smallest kept
+  // one when it is larger.
+  WorkMemory::FreeKept();
+  {
+    std::unique_ptr<WorkMemory> held[WorkMemory::kKept];
+    for (auto& h : held) h = std::make_unique<WorkMemory>(3 * kMiB);
+  }
+  void* newcomer = nullptr;
+  {
+    const WorkMemory big(4 * kMiB);
+    newcomer = big.As<void>();
+  }
+  std::unique_ptr<WorkMemory> all[WorkMemory::kKept];
+  bool newcomerKept = false;
+  for (auto& h : all) {
+    h = std::make_unique<WorkMemory>(3 * kMiB);
+    newcomerKept = newcomerKept || h->As<void>() == newcomer;
+  }
+  EXPECT_TRUE(newcomerKept);
 
   // Calls on several threads at once: each writes its own block through.
   std::vector<std::thread> threads;
