@@ -96,8 +96,8 @@ class JtpoRankTrees {
   // it is at most 2^9 n^2 < 2^31 in size, a signed word shifted back exactly.
   void Slide(int32_t b, int32_t n) {
     const Word a = Time(b - n);
-    size_t o = Rank(b - n);
-    size_t i = Rank(b);
+    const size_t o = Rank(b - n);
+    const size_t i = Rank(b);
     const Word gone = Weight(a);
     const Word come = Weight(a + Word(n));
     // The queries see the window with the old price and without the new:
@@ -109,13 +109,40 @@ class JtpoRankTrees {
     const Word sameNew = level_[0][i] - oldEqual;
     Sums belowOld = NoSums();
     Sums belowNew = NoSums();
-    Word* const* const top = level_ + levels_;
-    for (Word* const* level = level_; level != top; ++level, o >>= kFanBits, i >>= kFanBits) {
-      Word* const words = *level;
-      belowOld = AddBefore(belowOld, words + (o & ~kFanMask), o & kFanMask);
-      belowNew = AddBefore(belowNew, words + (i & ~kFanMask), i & kFanMask);
-      words[o] -= gone;
-      words[i] += come;
+    // Each level's words are its own, so the levels may be taken in any
+    // order: from the top down, written out for the heights of trees up to
+    // 8^6 numbers (the host's bars need no more), so that no level count is
+    // kept or tested on the way.
+    auto level = [&](int32_t l) {
+      Word* const words = level_[l];
+      const size_t to = o >> (kFanBits * l);
+      const size_t ti = i >> (kFanBits * l);
+      belowOld = AddBefore(belowOld, words + (to & ~kFanMask), to & kFanMask);
+      belowNew = AddBefore(belowNew, words + (ti & ~kFanMask), ti & kFanMask);
+      words[to] -= gone;
+      words[ti] += come;
+    };
+    switch (levels_) {
+      default:
+        for (int32_t l = levels_ - 1; l >= 6; --l) level(l);
+        [[fallthrough]];
+      case 6:
+        level(5);
+        [[fallthrough]];
+      case 5:
+        level(4);
+        [[fallthrough]];
+      case 4:
+        level(3);
+        [[fallthrough]];
+      case 3:
+        level(2);
+        [[fallthrough]];
+      case 2:
+        level(1);
+        [[fallthrough]];
+      case 1:
+        level(0);
     }
     const Word wordOld = Total(belowOld);
     const Word wordNew = Total(belowNew) - oldBefore;
