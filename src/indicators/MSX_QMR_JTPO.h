@@ -14,15 +14,10 @@ extern const FunctionTable kJtpoTable;
 // The most prices a window holds.
 inline constexpr int32_t kJtpoMaxWindow = 300;
 
-// The shortest window whose t is kept by rank trees in O(log N) a bar;
-// shorter ones correct each rank in O(n), which is faster there. A 32-bit
-// processor, with half the registers for the trees' walks, gains from the
-// trees only from longer windows on.
-#if defined(__i386__)
-inline constexpr int32_t kJtpoRankTreeWindow = 16;
-#else
-inline constexpr int32_t kJtpoRankTreeWindow = 10;
-#endif
+// The shortest window whose t is kept by the rank tree in O(log N) a bar;
+// shorter ones correct each rank in O(n), which is faster there (on both
+// the 32-bit product and natively the tree is ahead from 5 prices on).
+inline constexpr int32_t kJtpoRankTreeWindow = 5;
 
 // Computes, on every bar from the later of the first valid indexes of close
 // and price to the last valid index of close (narrowed to price's when price
