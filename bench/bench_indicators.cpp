@@ -103,9 +103,9 @@ void BM_Jma(benchmark::State& state) {
 }
 BENCHMARK(BM_Jma)->Arg(14)->Arg(50)->Unit(benchmark::kMicrosecond);
 
-// The window length: short windows correct each slot's rank (bars times
-// length), from 10 prices on rank trees keep the sums (bars times log of the
-// distinct prices); 300 prices are the most a window holds.
+// The window length: windows below 5 prices correct each slot's rank (bars
+// times length), from 5 prices on a rank tree keeps the sums (bars times log
+// of the distinct prices); 300 prices are the most a window holds.
 void BM_Jtpo(benchmark::State& state) {
   std::vector<float> close = msxbench::RealBars().close;
   std::vector<float> out(kMaxBars);
