@@ -75,8 +75,12 @@ constinit const FunctionTable kNrtrTable{
      WhenNotOffered::kAnswersAsComputed},
 };
 
-BarRange ComputeNrtr(const HostSeries& close, const HostSeries& koefficient, const HostSeries& high,
-                     const HostSeries& low, float* out) {
+// The bar loop is so short that where it falls across the processor's
+// 64-byte fetch lines shows (3 % or so): the function starts on a line of its
+// own, so that changes elsewhere in the library do not move it.
+[[gnu::aligned(64)]] BarRange ComputeNrtr(const HostSeries& close, const HostSeries& koefficient,
+                                          const HostSeries& high, const HostSeries& low,
+                                          float* out) {
   const BarRange common = CommonRange(high, koefficient, low, close);
   if (common.first < 0 || common.last < 0) RaiseFault(kRangeCheckError);
   const int32_t s = CheckedIndex(int64_t{common.first} + 1);
