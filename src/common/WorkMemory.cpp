@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <new>
+#include <thread>
 #include <utility>
 
 namespace msx {
@@ -27,7 +28,14 @@ Header* BlockOf(void* memory) { return static_cast<Header*>(memory) - 1; }
 // on several threads never share a block.
 class Kept {
  public:
-  ~Kept() { FreeAll(); }
+  // At unload. When the process ends, Windows stops its other threads
+  // first, possibly one inside the lock: then the blocks are left to the
+  // process's end rather than the exit waiting for a lock nobody frees.
+  ~Kept() {
+    if (busy_.test_and_set(std::memory_order_acquire)) return;
+    for (Header*& block : blocks_) DeleteBlock(std::exchange(block, nullptr));
+    busy_.clear(std::memory_order_release);
+  }
 
   void FreeAll() {
     Header* all[WorkMemory::kKept];
@@ -75,8 +83,7 @@ class Kept {
   class Lock {
    public:
     explicit Lock(std::atomic_flag& busy) : busy_(busy) {
-      while (busy_.test_and_set(std::memory_order_acquire)) {
-      }
+      while (busy_.test_and_set(std::memory_order_acquire)) std::this_thread::yield();
     }
     ~Lock() { busy_.clear(std::memory_order_release); }
     Lock(const Lock&) = delete;
