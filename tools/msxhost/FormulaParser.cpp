@@ -9,9 +9,13 @@
 namespace msxhost {
 namespace {
 
-// Deeper nesting than any real formula; it keeps a runaway input from
+// A taller tree than any real formula has; it keeps a runaway input from
 // exhausting the stack.
-constexpr int kMaxDepth = 64;
+constexpr int kMaxHeight = 64;
+// How deep the parser may recurse: twice the height and one more, which a
+// formula of the tallest tree written out with every operator in
+// parentheses needs (a "not" in them takes two steps for one level).
+constexpr int kMaxDepth = 2 * kMaxHeight + 1;
 
 using Kind = FormulaNode::Kind;
 
@@ -77,7 +81,7 @@ class Parser {
     node.column = static_cast<int>(at) + 1;
     for (const FormulaNode& operand : operands)
       node.height = std::max(node.height, operand.height + 1);
-    if (node.height > kMaxDepth) Fail(at, "the formula is nested too deeply");
+    if (node.height > kMaxHeight) Fail(at, "the formula is nested too deeply");
     node.arguments = std::move(operands);
     return node;
   }
@@ -246,7 +250,7 @@ class Parser {
         CheckDepth(depth + 1);
         node.arguments.push_back(ParseOr(depth + 1));
         node.height = std::max(node.height, node.arguments.back().height + 1);
-        if (node.height > kMaxDepth) Fail(open, "the formula is nested too deeply");
+        if (node.height > kMaxHeight) Fail(open, "the formula is nested too deeply");
         SkipBlanks();
         if (Peek() == ',') {
           ++pos_;
